@@ -1,0 +1,60 @@
+#include "engine/document.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace norvane {
+
+Document::Document(std::string_view text, FileFormat format) : format_(format) { setText(text); }
+
+Document::Document(GapArray<char> text, FileFormat format) : text_(std::move(text)), format_(format) {
+    lines_.rebuild(text_);
+}
+
+std::string Document::slice(std::size_t position, std::size_t count) const {
+    if (position > size() || count > size() - position) throw std::out_of_range("Document::slice");
+    std::string piece(count, '\0');
+    text_.copyTo(position, count, piece.data());
+    return piece;
+}
+
+void Document::setText(std::string_view text) {
+    text_.clear();
+    text_.insert(0, text.data(), text.size());
+    lines_.rebuild(text_);
+    selStart_ = selLength_ = 0;
+}
+
+void Document::setSelStart(std::size_t position) {
+    selStart_ = std::min(position, size());
+    selLength_ = 0;
+}
+
+void Document::setSelLength(std::size_t length) { selLength_ = std::min(length, size() - selStart_); }
+
+void Document::setSelText(std::string_view text) {
+    replace(selStart_, selLength_, text);
+    selStart_ += text.size();
+    selLength_ = 0;
+}
+
+void Document::replace(std::size_t position, std::size_t removed, std::string_view inserted) {
+    if (position > size() || removed > size() - position) throw std::out_of_range("Document::replace");
+    text_.erase(position, removed);
+    text_.insert(position, inserted.data(), inserted.size());
+    lines_.update(text_, position, removed, inserted.size());
+    selStart_ = std::min(selStart_, size());
+    selLength_ = std::min(selLength_, size() - selStart_);
+}
+
+std::size_t Document::lineEnd(std::size_t line) const {
+    return line + 1 < lineCount() ? lineStart(line + 1) - 2 : size();
+}
+
+void Document::endRewrite(std::size_t newSize) {
+    text_.closeEnd(newSize);
+    lines_.rebuild(text_);
+    selStart_ = selLength_ = 0;
+}
+
+}  // namespace norvane

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "engine/gap_array.h"
+#include "engine/line_index.h"
+#include "engine/text_encoding.h"
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace norvane {
+
+// The document: its text exactly as stored (every CR, LF and NUL kept), the file format it
+// is written back in, a selection, and the index of its display lines. Positions count the
+// stored 8-bit units from 0 (see text_encoding.h); in text that is not ASCII a character
+// can span several units, and callers that move by characters step over whole ones.
+// Edits cost what they touch, so a document of hundreds of MB is edited near the caret
+// without copying it.
+class Document {
+public:
+    Document() = default;
+    explicit Document(std::string_view text, FileFormat format = {});
+    // Takes over loaded text.
+    Document(GapArray<char> text, FileFormat format);
+
+    const FileFormat& format() const { return format_; }
+    std::size_t size() const { return text_.size(); }
+    bool empty() const { return text_.empty(); }
+    char at(std::size_t position) const { return text_[position]; }
+    // The units from `position` on, `count` of them.
+    std::string slice(std::size_t position, std::size_t count) const;
+    const GapArray<char>& units() const { return text_; }
+
+    // The text pane's operations.
+    std::string text() const { return slice(0, size()); }
+    // Replaces the whole text; the selection goes back to the start.
+    void setText(std::string_view text);
+    std::size_t selStart() const { return selStart_; }
+    // Places the caret (clamped to the text) and empties the selection.
+    void setSelStart(std::size_t position);
+    std::size_t selLength() const { return selLength_; }
+    // Selects from selStart() on, at most up to the end of the text.
+    void setSelLength(std::size_t length);
+    std::string selText() const { return slice(selStart_, selLength_); }
+    // Replaces the selection; the caret then stands behind the new text, nothing selected.
+    void setSelText(std::string_view text);
+
+    // Replaces `removed` units at `position` by `inserted`; the selection is clamped to the
+    // new text. Throws std::out_of_range for a range outside the text.
+    void replace(std::size_t position, std::size_t removed, std::string_view inserted);
+
+    // Display lines: a line ends only at a CR LF pair.
+    std::size_t lineCount() const { return lines_.lineCount(); }
+    std::size_t lineStart(std::size_t line) const { return lines_.lineStart(line); }
+    // Position of the line's end: before its CR LF, or the end of the text for the last line.
+    std::size_t lineEnd(std::size_t line) const;
+    std::size_t lineOf(std::size_t position) const { return lines_.lineOf(position); }
+
+    // Rewrites the whole text in place, for passes such as the line-ending fixer: returns the
+    // text followed by at least `room` spare units; endRewrite(newSize) then makes the first
+    // newSize units the text, re-indexes the lines and puts the caret at the start. The
+    // document must not be read between the two calls.
+    std::span<char> beginRewrite(std::size_t room) { return text_.openEnd(room); }
+    void endRewrite(std::size_t newSize);
+
+private:
+    GapArray<char> text_;
+    LineIndex lines_;
+    FileFormat format_;
+    std::size_t selStart_ = 0;
+    std::size_t selLength_ = 0;
+};
+
+}  // namespace norvane

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "engine/document.h"
+#include "engine/text_encoding.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <span>
+
+// Reading and writing document files. Every file comes back byte for byte: valid UTF-8
+// is read as UTF-8, anything else as Windows-1252 bytes, and a file with a UTF-16
+// byte-order mark as UTF-16 in its byte order. Failures throw platform::FileError, whose
+// message says what went wrong.
+namespace norvane {
+
+struct DetectedFormat {
+    FileFormat format;
+    std::size_t markLength = 0;  // bytes of byte-order mark at the start of the file
+};
+
+DetectedFormat detectFormat(std::span<const char> bytes);
+
+Document loadDocument(const std::filesystem::path& path);
+
+// Writes the document over `path`, atomically: on failure the old file stays as it was.
+// A closing CR LF is added unless the text already ends in one (an empty document is
+// written as CR LF alone).
+void saveDocument(const Document& document, const std::filesystem::path& path);
+
+}  // namespace norvane

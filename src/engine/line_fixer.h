@@ -1,0 +1,18 @@
+#pragma once
+
+#include "engine/document.h"
+
+#include <functional>
+
+namespace norvane {
+
+// Receives the progress of a long pass as a percentage: 0 to 100, never decreasing, the
+// last call 100.
+using ProgressReporter = std::function<void(int percent)>;
+
+// Replaces every LF of the document, the first character included, with CR LF, in one
+// linear pass. A LF that already follows a CR is replaced all the same, so CR LF becomes
+// CR CR LF. The document must not be read while `progress` runs.
+void fixLineEnds(Document& document, const ProgressReporter& progress = {});
+
+}  // namespace norvane

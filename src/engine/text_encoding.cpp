@@ -1,0 +1,180 @@
+#include "engine/text_encoding.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace norvane {
+namespace {
+
+// Windows-1252 from 0x80 to 0x9F; every other byte is the code point of the same number.
+// The five bytes the code page leaves undefined map to the C1 controls of their number.
+constexpr std::array<char16_t, 32> Windows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+constexpr char32_t Replacement = 0xFFFD;
+
+unsigned byteAt(std::span<const char> units, std::size_t i) { return static_cast<unsigned char>(units[i]); }
+
+bool inRange(unsigned value, unsigned low, unsigned high) { return value >= low && value <= high; }
+
+// Decodes one UTF-8 sequence; with `surrogates`, the three-byte forms of U+D800..U+DFFF
+// count as characters too (the stored form of UTF-16 text).
+DecodedCharacter decodeUtf8(std::span<const char> units, bool surrogates) {
+    const unsigned lead = byteAt(units, 0);
+    if (lead < 0x80) return {lead, 1, true};
+    std::size_t length = 0;
+    unsigned low = 0x80, high = 0xBF;
+    char32_t value = 0;
+    if (inRange(lead, 0xC2, 0xDF)) {
+        length = 2;
+        value = lead & 0x1F;
+    } else if (inRange(lead, 0xE0, 0xEF)) {
+        length = 3;
+        value = lead & 0x0F;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED && !surrogates) high = 0x9F;
+    } else if (inRange(lead, 0xF0, 0xF4)) {
+        length = 4;
+        value = lead & 0x07;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return {Replacement, 1, false};
+    }
+    if (units.size() < length) return {Replacement, 1, false};
+    for (std::size_t i = 1; i < length; ++i) {
+        const unsigned next = byteAt(units, i);
+        if (!inRange(next, i == 1 ? low : 0x80, i == 1 ? high : 0xBF)) return {Replacement, 1, false};
+        value = (value << 6) | (next & 0x3F);
+    }
+    return {value, length, true};
+}
+
+// Writes the UTF-8 form of a code point (surrogates included) and returns the end.
+char* writeUtf8(char* out, char32_t codePoint) {
+    if (codePoint < 0x80) {
+        *out++ = static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (codePoint >> 6));
+        *out++ = static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (codePoint >> 12));
+        *out++ = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (codePoint >> 18));
+        *out++ = static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+    return out;
+}
+
+char32_t windows1252ToUnicode(unsigned byte) {
+    return inRange(byte, 0x80, 0x9F) ? Windows1252High[byte - 0x80] : byte;
+}
+
+bool isSurrogate(char32_t c) { return inRange(c, 0xD800, 0xDFFF); }
+
+void appendUnit(std::string& out, char32_t unit, bool bigEndian) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    out += bigEndian ? high : low;
+    out += bigEndian ? low : high;
+}
+
+}  // namespace
+
+bool isValidUtf8(std::span<const char> bytes) {
+    std::size_t i = 0;
+    const std::size_t size = bytes.size();
+    while (i < size) {
+        // Most text is ASCII: skip it eight bytes at a time.
+        while (i + 8 <= size) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes.data() + i, 8);
+            if (word & 0x8080808080808080ull) break;
+            i += 8;
+        }
+        if (i >= size) break;
+        DecodedCharacter c = decodeUtf8(bytes.subspan(i), false);
+        if (!c.valid) return false;
+        i += c.length;
+    }
+    return true;
+}
+
+DecodedCharacter decodeCharacter(TextEncoding encoding, std::span<const char> units) {
+    switch (encoding) {
+    case TextEncoding::Legacy:
+        return {windows1252ToUnicode(byteAt(units, 0)), 1, true};
+    case TextEncoding::Utf8:
+        return decodeUtf8(units, false);
+    case TextEncoding::Utf16LittleEndian:
+    case TextEncoding::Utf16BigEndian:
+        return decodeUtf8(units, true);
+    }
+    return {Replacement, 1, false};
+}
+
+std::optional<std::string> encodeCharacter(TextEncoding encoding, char32_t codePoint) {
+    if (codePoint > 0x10FFFF || isSurrogate(codePoint)) return std::nullopt;
+    if (encoding == TextEncoding::Legacy) {
+        for (unsigned byte = 0; byte < 256; ++byte)
+            if (windows1252ToUnicode(byte) == codePoint) return std::string(1, static_cast<char>(byte));
+        return std::nullopt;
+    }
+    char units[4];
+    return std::string(units, writeUtf8(units, codePoint));
+}
+
+std::size_t utf16ToStored(std::span<const char> bytes, bool bigEndian, char* out) {
+    char* const start = out;
+    const std::size_t count = bytes.size() / 2;
+    auto unitAt = [&](std::size_t i) -> char32_t {
+        const unsigned first = byteAt(bytes, 2 * i), second = byteAt(bytes, 2 * i + 1);
+        return bigEndian ? (first << 8 | second) : (second << 8 | first);
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+        const char32_t unit = unitAt(i);
+        if (unit < 0x80) {
+            *out++ = static_cast<char>(unit);
+            continue;
+        }
+        if (inRange(unit, 0xD800, 0xDBFF) && i + 1 < count && inRange(unitAt(i + 1), 0xDC00, 0xDFFF)) {
+            out = writeUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (unitAt(i + 1) - 0xDC00));
+            ++i;
+            continue;
+        }
+        out = writeUtf8(out, unit);  // an unpaired surrogate is kept as it stands
+    }
+    return static_cast<std::size_t>(out - start);
+}
+
+std::size_t storedToUtf16(std::span<const char> units, bool bigEndian, std::string& out) {
+    std::size_t i = 0;
+    while (i < units.size()) {
+        const unsigned lead = byteAt(units, i);
+        if (lead < 0x80) {
+            appendUnit(out, lead, bigEndian);
+            ++i;
+            continue;
+        }
+        const std::size_t needed = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        if (i + needed > units.size()) break;  // finished by the next call
+        const DecodedCharacter c = decodeUtf8(units.subspan(i), true);
+        if (!c.valid) throw EncodingError("the text holds bytes that UTF-16 cannot store");
+        if (c.codePoint >= 0x10000) {
+            appendUnit(out, 0xD800 + ((c.codePoint - 0x10000) >> 10), bigEndian);
+            appendUnit(out, 0xDC00 + ((c.codePoint - 0x10000) & 0x3FF), bigEndian);
+        } else {
+            appendUnit(out, c.codePoint, bigEndian);
+        }
+        i += c.length;
+    }
+    return i;
+}
+
+}  // namespace norvane
