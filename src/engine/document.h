@@ -5,6 +5,7 @@
 #include "engine/text_encoding.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -57,17 +58,26 @@ public:
     std::size_t lineEnd(std::size_t line) const;
     std::size_t lineOf(std::size_t position) const { return lines_.lineOf(position); }
 
-    // Rewrites the whole text in place, for passes such as the line-ending fixer: returns the
-    // text followed by at least `room` spare units; endRewrite(newSize) then makes the first
-    // newSize units the text, re-indexes the lines and puts the caret at the start. The
-    // document must not be read between the two calls.
-    std::span<char> beginRewrite(std::size_t room) { return text_.openEnd(room); }
-    void endRewrite(std::size_t newSize);
+    // The number of LFs in the text, kept up to date by every edit.
+    std::size_t lineFeedCount() const { return lineFeeds_; }
+
+    // Rewrites the whole text in place, for passes such as the line-ending fixer, which also
+    // know where the new lines start. beginRewrite returns the text followed by at least
+    // `room` spare units, and a table of `lineStarts` entries for the starts of lines 1 on;
+    // endRewrite makes the first newSize units the text, takes the table as the line index
+    // and puts the caret at the start. The document must not be read in between.
+    struct Rewrite {
+        std::span<char> text;
+        std::span<std::uint64_t> lineStarts;
+    };
+    Rewrite beginRewrite(std::size_t room, std::size_t lineStarts);
+    void endRewrite(std::size_t newSize, std::size_t lineFeeds);
 
 private:
     GapArray<char> text_;
     LineIndex lines_;
     FileFormat format_;
+    std::size_t lineFeeds_ = 0;
     std::size_t selStart_ = 0;
     std::size_t selLength_ = 0;
 };

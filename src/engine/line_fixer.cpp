@@ -1,81 +1,127 @@
 #include "engine/line_fixer.h"
 
-#include "engine/byte_scan.h"
+#include "engine/simd.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define NORVANE_HAVE_SSE2 1
-#endif
+#include <span>
 
 namespace norvane {
 namespace {
 
 constexpr std::size_t ProgressStep = 1 << 20;
 
-// Expands the 16 bytes at `source` into `out`, ending at `out + 32`, with CR in front of
-// every LF; returns how many bytes it produced.
-inline std::size_t expandBlock(const char* source, char* out) {
-    std::size_t free = 33;  // out has 33 bytes: one spare below the lowest one written
-    for (int i = 15; i >= 0; --i) {
-        const char c = source[i];
-        out[--free] = c;
-        out[free - 1] = '\r';
-        free -= (c == '\n');
-    }
-    return 33 - free;
-}
+// Rewrites text[0, size) in place as text[0, size + lineFeeds) with a CR in front of every
+// LF, working from the end so that no byte is overwritten before it has been read: the
+// distance between writing and reading is the number of LFs still ahead. Since every LF
+// then ends a CR LF pair, the pass also fills `lineStarts` with the position behind each
+// LF, from the last slot to the first. It stops as soon as the last LF is done: the bytes
+// in front of the first LF keep their places.
+class LineFeedExpander {
+public:
+    LineFeedExpander(char* text, std::size_t size, std::size_t lineFeeds, std::span<std::uint64_t> lineStarts)
+        : text_(text), source_(size), target_(size + lineFeeds), lineStarts_(lineStarts.data()) {}
 
-// Rewrites text[0, size) in place as text[0, size + lineFeeds), working from the end so
-// that no byte is overwritten before it has been read. Stops early once every LF is done,
-// since the bytes in front of the first LF keep their places.
-void expandLineFeeds(char* text, std::size_t size, std::size_t lineFeeds, const ProgressReporter& progress) {
-    std::size_t source = size, target = size + lineFeeds;
-    int reported = -1;
-    while (target != source) {
-        const std::size_t stop = source > ProgressStep ? source - ProgressStep : 0;
+    bool done() const { return target_ == source_; }
+    std::size_t source() const { return source_; }
+
+    // Processes the text down to position `stop`, or until done.
+    void runDownTo(std::size_t stop) {
 #ifdef NORVANE_HAVE_SSE2
-        const __m128i lineFeed = _mm_set1_epi8('\n');
-        while (source >= stop + 16 && target != source) {
-            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + source - 16));
-            if (_mm_movemask_epi8(_mm_cmpeq_epi8(block, lineFeed)) == 0) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(text + target - 16), block);
-                source -= 16;
-                target -= 16;
-                continue;
-            }
-            alignas(16) char in[16];
-            char out[33];
-            _mm_store_si128(reinterpret_cast<__m128i*>(in), block);
-            const std::size_t produced = expandBlock(in, out);
-            // Two overlapping 16-byte stores cover the 17 to 32 bytes produced.
-            std::memcpy(text + target - produced, out + 33 - produced, 16);
-            std::memcpy(text + target - 16, out + 33 - 16, 16);
-            source -= 16;
-            target -= produced;
+        while (source_ >= stop + ChunkSize && !done()) {
+            if (target_ - source_ >= SafeDistance && source_ >= 2 * ChunkSize)
+                expandChunk();
+            else
+                runBytesDownTo(source_ - ChunkSize);
         }
 #endif
-        while (source > stop && target != source) {
-            const char c = text[--source];
-            text[--target] = c;
-            if (c == '\n') text[--target] = '\r';
-        }
-        const int percent = static_cast<int>((size - source) * 100 / size);
-        if (progress && percent != reported && target != source) progress(reported = percent);
+        runBytesDownTo(stop);
     }
-}
+
+private:
+    void runBytesDownTo(std::size_t stop) {
+        while (source_ > stop && !done()) {
+            const char c = text_[--source_];
+            text_[--target_] = c;
+            if (c == '\n') {
+                lineStarts_[target_ - source_ - 1] = target_ + 1;
+                text_[--target_] = '\r';
+            }
+        }
+    }
+
+#ifdef NORVANE_HAVE_SSE2
+    static constexpr std::size_t ChunkSize = 64;
+    // With this many LFs still ahead, every store of a chunk lands at or above source_,
+    // so the chunk below source_ and the one below that are still unchanged source bytes.
+    static constexpr std::size_t SafeDistance = 3 * ChunkSize;
+
+    __m128i load(std::size_t at) const { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text_ + at)); }
+
+    // Copies the 64 bytes that end at `from` to end at `to`.
+    void copyChunk(std::size_t to, std::size_t from) {
+        const __m128i a = load(from - 64), b = load(from - 48), c = load(from - 32), d = load(from - 16);
+        auto* out = reinterpret_cast<__m128i*>(text_ + to - 64);
+        _mm_storeu_si128(out, a);
+        _mm_storeu_si128(out + 1, b);
+        _mm_storeu_si128(out + 2, c);
+        _mm_storeu_si128(out + 3, d);
+    }
+
+    std::uint64_t lineFeedMask(std::size_t at) const {
+        const __m128i lineFeed = _mm_set1_epi8('\n');
+        std::uint64_t mask = 0;
+        for (int part = 3; part >= 0; --part) {
+            const __m128i bytes = load(at + 16 * static_cast<std::size_t>(part));
+            mask = mask << 16 | static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineFeed)));
+        }
+        return mask;
+    }
+
+    // Moves the chunk below source_ into place, a segment per LF from the top down. Each
+    // segment is copied as the 64 source bytes that end where it ends; the surplus below
+    // it is overwritten by the next segment down and its CR.
+    void expandChunk() {
+        const std::size_t base = source_ - ChunkSize;
+        std::uint64_t lineFeeds = lineFeedMask(base);
+        std::size_t end = ChunkSize, target = target_, slot = target_ - source_;
+        while (lineFeeds) {
+            const auto lineFeedAt = static_cast<std::size_t>(std::bit_width(lineFeeds)) - 1;
+            lineFeeds &= ~(std::uint64_t{1} << lineFeedAt);
+            copyChunk(target, base + end);
+            target -= end - lineFeedAt;
+            lineStarts_[--slot] = target + 1;
+            text_[--target] = '\r';
+            end = lineFeedAt;
+        }
+        copyChunk(target, base + end);
+        target_ = target - end;
+        source_ = base;
+    }
+#endif
+
+    char* text_;
+    std::size_t source_;
+    std::size_t target_;
+    std::uint64_t* lineStarts_;
+};
 
 }  // namespace
 
 void fixLineEnds(Document& document, const ProgressReporter& progress) {
-    const GapArray<char>& units = document.units();
-    const std::size_t lineFeeds = countByte(units.beforeGap(), '\n') + countByte(units.afterGap(), '\n');
+    const std::size_t size = document.size(), lineFeeds = document.lineFeedCount();
     if (lineFeeds > 0) {
-        const std::size_t size = document.size();
-        std::span<char> text = document.beginRewrite(lineFeeds);
-        expandLineFeeds(text.data(), size, lineFeeds, progress);
-        document.endRewrite(size + lineFeeds);
+        const Document::Rewrite rewrite = document.beginRewrite(lineFeeds, lineFeeds);
+        LineFeedExpander expander(rewrite.text.data(), size, lineFeeds, rewrite.lineStarts);
+        int reported = -1;
+        while (!expander.done()) {
+            const std::size_t source = expander.source();
+            expander.runDownTo(source > ProgressStep ? source - ProgressStep : 0);
+            const auto percent = static_cast<int>((size - expander.source()) * 100 / size);
+            if (progress && percent != reported && !expander.done()) progress(reported = percent);
+        }
+        document.endRewrite(size + lineFeeds, lineFeeds);
     }
     if (progress) progress(100);
 }

@@ -1,23 +1,73 @@
 #include "engine/line_index.h"
 
-#include "engine/byte_scan.h"
+#include "engine/simd.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace norvane {
 
-void LineIndex::rebuild(const GapArray<char>& text) {
+namespace {
+
+// Finds the CR LF pairs in one run of text and calls found(position of the LF) for each;
+// `carry` says whether the run before ended in a CR, and is updated for the next run.
+// Returns the number of LFs in the run.
+template <class Found>
+std::size_t scanPairs(std::span<const char> run, bool& carry, std::size_t offset, Found&& found) {
+    std::size_t lineFeeds = 0, i = 0;
+#ifdef NORVANE_HAVE_SSE2
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= run.size(); i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(run.data() + i));
+        const unsigned lineFeedBits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, lf)));
+        const unsigned returnBits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, cr)));
+        unsigned pairs = lineFeedBits & ((returnBits << 1) | (carry ? 1u : 0u));
+        carry = (returnBits >> 15) & 1;
+        lineFeeds += countBits16(lineFeedBits);
+        for (; pairs; pairs &= pairs - 1) found(offset + i + static_cast<std::size_t>(std::countr_zero(pairs)));
+    }
+#endif
+    for (; i < run.size(); ++i) {
+        if (run[i] == '\n') {
+            ++lineFeeds;
+            if (carry) found(offset + i);
+        }
+        carry = run[i] == '\r';
+    }
+    return lineFeeds;
+}
+
+}  // namespace
+
+std::size_t LineIndex::rebuild(const GapArray<char>& text) {
     textLength_ = text.size();
     starts_.clear();
-    // Every CR LF ends at a LF, so the LF count bounds the number of starts.
-    const std::size_t lineFeeds = countByte(text.beforeGap(), '\n') + countByte(text.afterGap(), '\n');
-    std::span<std::uint64_t> room = starts_.openEnd(lineFeeds);
-    std::size_t count = 0;
-    forEachByte(text, '\n', [&](std::size_t position) {
-        if (position > 0 && text[position - 1] == '\r') room[count++] = position + 1;
-    });
+    // Room for a guess at the number of lines, doubled whenever it runs out.
+    std::span<std::uint64_t> room = starts_.openEnd(text.size() / 64 + 1024);
+    std::size_t count = 0, lineFeeds = 0, offset = 0;
+    bool carry = false;
+    for (std::span<const char> run : {text.beforeGap(), text.afterGap()}) {
+        lineFeeds += scanPairs(run, carry, offset, [&](std::size_t lineFeed) {
+            if (count == room.size()) {
+                starts_.closeEnd(count);
+                room = starts_.openEnd(count);
+            }
+            room[count++] = lineFeed + 1;
+        });
+        offset += run.size();
+    }
     starts_.closeEnd(count);
+    return lineFeeds;
 }
+
+std::span<std::uint64_t> LineIndex::beginAssign(std::size_t count) {
+    starts_.clear();
+    std::span<std::uint64_t> table = starts_.openEnd(count).first(count);
+    starts_.closeEnd(count);
+    return table;
+}
+
+void LineIndex::endAssign(std::size_t textLength) { textLength_ = textLength; }
 
 std::size_t LineIndex::startsBefore(std::size_t position) const {
     std::size_t low = 0, high = starts_.size();

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace norvane {
 
@@ -14,8 +15,14 @@ namespace norvane {
 // and the starts behind it follow the changed length without being touched.
 class LineIndex {
 public:
-    // Indexes a whole text from scratch.
-    void rebuild(const GapArray<char>& text);
+    // Indexes a whole text from scratch; returns the number of LFs in it, found on the way.
+    std::size_t rebuild(const GapArray<char>& text);
+
+    // Replaces the index with starts that a pass over the text computes itself: returns a
+    // table of `count` entries to fill with the starts of lines 1 to count, in order, and
+    // endAssign() takes them once the text has its new length.
+    std::span<std::uint64_t> beginAssign(std::size_t count);
+    void endAssign(std::size_t textLength);
 
     std::size_t lineCount() const { return starts_.size() + 1; }
 
