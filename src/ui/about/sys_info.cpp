@@ -1,0 +1,52 @@
+// frmAbout's system-information launcher: the registry lookups, the existence test and the
+// start of the program, with one message for every way it can fail.
+
+#include "ui/about/frm_about.h"
+
+#include "ui/main/message_sink.h"
+
+namespace norvane::ui {
+namespace {
+
+// Where the system-information program is registered: first its full path, then the
+// folder that holds MSINFO32.EXE.
+const QString ProgramPathKey = QStringLiteral(R"(SOFTWARE\Microsoft\Shared Tools\MSINFO)");
+const QString ProgramPathValue = QStringLiteral("PATH");
+const QString ProgramFolderKey = QStringLiteral(R"(SOFTWARE\Microsoft\Shared Tools Location)");
+const QString ProgramFolderValue = QStringLiteral("MSINFO");
+const QString ProgramFile = QStringLiteral(R"(\MSINFO32.EXE)");
+
+const QString Unavailable = QStringLiteral("System Information Is Unavailable At This Time");
+
+}  // namespace
+
+void frmAbout::StartSysInfo() {
+    const auto findAndStart = [this] {
+        QString path;
+        const auto root = platform::RegistryRoot::LocalMachine;
+        if (!GetKeyValue(root, ProgramPathKey, ProgramPathValue, path)) {
+            if (!GetKeyValue(root, ProgramFolderKey, ProgramFolderValue, path)) return false;
+            // The folder is used as read: one that ends in a backslash gives a doubled one.
+            if (!platform_.files.isNormalFile((path + ProgramFile).toStdString())) return false;
+            path += ProgramFile;
+        }
+        return platform_.programs.start(path.toStdString());
+    };
+    bool started = false;
+    try {
+        started = findAndStart();
+    } catch (...) {
+        // A failure of any system service ends in the same message.
+    }
+    if (!started) messages_.showMessage(Unavailable);
+}
+
+bool frmAbout::GetKeyValue(platform::RegistryRoot KeyRoot, const QString& KeyName, const QString& SubKeyRef,
+                           QString& KeyVal) const {
+    std::string value = KeyVal.toStdString();
+    const bool read = platform_.registry.getKeyValue(KeyRoot, KeyName.toStdString(), SubKeyRef.toStdString(), value);
+    KeyVal = QString::fromStdString(value);
+    return read;
+}
+
+}  // namespace norvane::ui
