@@ -1,0 +1,209 @@
+// The About box as a user sees it: its texts, its layout on a 96 dpi screen, its keys,
+// and a fresh dialog on every opening.
+
+#include "app/identity/identity.h"
+#include "fake_platform.h"
+#include "ui/about/frm_about.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace norvane::ui {
+namespace {
+
+using testing::FakePlatform;
+
+const QString UsageNote = QStringLiteral(
+    "To use, simply click the open file button and select a text file that has unix based CRLFs (you can tell "
+    "by using Notepad, if it is showing the file as if it is all on one line, with strange block shaped "
+    "characters where there should be line breaks)  Click the Fix File button to begin the conversion "
+    "process.  You may hide the text to make it run faster.  Do not run this utility on files that do not have "
+    "a CRLF problem, it will corrupt them!");
+
+QString fromRecord(std::string_view field) { return QString::fromUtf8(field.data(), qsizetype(field.size())); }
+
+class AboutBox : public ::testing::Test {
+protected:
+    QLabel* label(const char* name) { return about.findChild<QLabel*>(QString::fromLatin1(name)); }
+    QPushButton* button(const char* name) { return about.findChild<QPushButton*>(QString::fromLatin1(name)); }
+    // Shows the dialog as the active window, so keys reach its focused control.
+    void showActive() {
+        about.show();
+        QApplication::setActiveWindow(&about);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+    }
+    // A key typed into the dialog's window, delivered as the window system delivers it:
+    // shortcuts first, then the focused control.
+    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(about.windowHandle(), Qt::Key(key), modifiers);
+    }
+
+    FakePlatform fake;
+    frmAbout about{nullptr, fake.services(), fake.messages};
+};
+
+TEST_F(AboutBox, ShowsTheIdentityAndTheUsageNote) {
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("About Norvane"));
+    EXPECT_EQ(label("lblTitle")->text(), QStringLiteral("Norvane"));
+    EXPECT_EQ(label("lblDescription")->text(), QStringLiteral("Norvane"));
+    EXPECT_EQ(label("lblVersion")->text(), QStringLiteral("Version 2.1.0"));
+    EXPECT_EQ(label("lblCompanyName")->text(), fromRecord(identity::CompanyName));
+    EXPECT_EQ(label("lblDisclaimer")->text(), fromRecord(identity::LegalCopyright));
+    EXPECT_FALSE(label("lblCompanyName")->text().isEmpty());
+    EXPECT_FALSE(label("lblDisclaimer")->text().isEmpty());
+    EXPECT_EQ(label("Label1")->text(), UsageNote);
+    EXPECT_EQ(label("Label1")->text().size(), 444);
+    EXPECT_EQ(button("cmdOK")->text(), QStringLiteral("OK"));
+    EXPECT_EQ(button("cmdSysInfo")->text(), QStringLiteral("&System Info..."));
+}
+
+TEST_F(AboutBox, EveryTextFitsItsLabelBrokenAtWordBoundaries) {
+    for (const char* name : {"lblTitle", "lblVersion", "lblCompanyName", "lblDescription", "Label1", "lblDisclaimer"}) {
+        QLabel* shown = label(name);
+        SCOPED_TRACE(name);
+        ASSERT_NE(shown, nullptr);
+        EXPECT_TRUE(shown->wordWrap());
+        EXPECT_EQ(shown->textFormat(), Qt::PlainText) << "double blanks and '&' are shown as written";
+        EXPECT_EQ(shown->focusPolicy(), Qt::NoFocus);
+        const QRect needed = QFontMetrics(shown->font(), shown)
+                                 .boundingRect(QRect(0, 0, shown->width(), 10000), Qt::TextWordWrap, shown->text());
+        EXPECT_LE(needed.height(), shown->height());
+        EXPECT_LE(needed.width(), shown->width());
+    }
+}
+
+TEST_F(AboutBox, FontsAndColoursFollowTheLayout) {
+    EXPECT_EQ(label("lblTitle")->font().weight(), QFont::Bold);
+    EXPECT_EQ(label("lblCompanyName")->font().weight(), QFont::Bold);
+    EXPECT_EQ(label("lblDescription")->font().weight(), QFont::Normal);
+    EXPECT_EQ(label("lblVersion")->font().weight(), QFont::Normal);
+    // Sizes as laid out, or smaller where a substitute font needed that to fit.
+    EXPECT_LE(label("lblTitle")->font().pointSizeF(), 13.5);
+    EXPECT_GT(label("lblTitle")->font().pointSizeF(), label("lblCompanyName")->font().pointSizeF());
+    EXPECT_LE(label("lblCompanyName")->font().pointSizeF(), 9.75);
+    EXPECT_LE(label("lblDescription")->font().pointSizeF(), 9.75);
+    EXPECT_LE(label("lblVersion")->font().pointSizeF(), 8);
+
+    const QColor face = QApplication::palette().color(QPalette::Button);
+    const QColor buttonText = QApplication::palette().color(QPalette::ButtonText);
+    EXPECT_EQ(about.palette().color(QPalette::Window), face);
+    for (const char* name : {"lblTitle", "lblDescription", "lblDisclaimer"})
+        EXPECT_EQ(label(name)->palette().color(QPalette::WindowText), QColor(0, 0, 0)) << name;
+    for (const char* name : {"lblVersion", "Label1", "lblCompanyName"})
+        EXPECT_EQ(label(name)->palette().color(QPalette::WindowText), buttonText) << name;
+    for (const char* name : {"lblTitle", "lblVersion", "Label1"}) {
+        EXPECT_TRUE(label(name)->autoFillBackground()) << name;
+        EXPECT_EQ(label(name)->palette().color(QPalette::Window), face) << name;
+    }
+}
+
+TEST_F(AboutBox, StandsWhereTheLayoutPutsItAt96Dpi) {
+    if (about.logicalDpiX() != 96 || about.logicalDpiY() != 96) GTEST_SKIP() << "the pixel figures are for 96 dpi";
+    EXPECT_EQ(about.size(), QSize(382, 328));
+    EXPECT_EQ(about.minimumSize(), about.maximumSize()) << "not resizable";
+    EXPECT_FALSE(about.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(about.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(about.geometry().topLeft(), QApplication::primaryScreen()->geometry().topLeft() + QPoint(156, 129));
+
+    EXPECT_EQ(button("cmdOK")->geometry(), QRect(283, 263, 84, 23));
+    EXPECT_EQ(button("cmdSysInfo")->geometry(), QRect(284, 293, 83, 23));
+    EXPECT_EQ(label("lblTitle")->geometry(), QRect(70, 16, 259, 24));
+    EXPECT_EQ(label("lblVersion")->geometry(), QRect(72, 40, 259, 15));
+    EXPECT_EQ(label("lblCompanyName")->geometry(), QRect(72, 56, 265, 25));
+    EXPECT_EQ(label("lblDescription")->geometry(), QRect(72, 83, 259, 54));
+    EXPECT_EQ(label("Label1")->geometry(), QRect(16, 160, 353, 81));
+    EXPECT_EQ(label("lblDisclaimer")->geometry(), QRect(17, 263, 258, 55));
+
+    // The icon box: 32 x 32 pixels of the program icon inside a sunken border of 2 pixels.
+    QLabel* picIcon = label("picIcon");
+    EXPECT_EQ(picIcon->geometry(), QRect(16, 16, 36, 36));
+    EXPECT_EQ(picIcon->frameStyle(), QFrame::WinPanel | QFrame::Sunken);
+    EXPECT_EQ(picIcon->frameWidth(), 2);
+    const QImage icon(QStringLiteral(":/norvane/norvane-32.png"));
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(picIcon->pixmap().toImage().convertToFormat(QImage::Format_ARGB32),
+              icon.convertToFormat(QImage::Format_ARGB32));
+
+    // Two etched separators: a grey line of 1 pixel over a white one of 2, one pixel further right.
+    std::map<int, std::pair<QRect, QColor>> lines;
+    for (QWidget* line : about.findChildren<QWidget*>(QStringLiteral("Line1")))
+        lines[line->property("index").toInt()] = {line->geometry(), line->palette().color(QPalette::Window)};
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[2], std::make_pair(QRect(8, 152, 371, 1), QColor(128, 128, 128)));
+    EXPECT_EQ(lines[3], std::make_pair(QRect(9, 153, 370, 2), QColor(255, 255, 255)));
+    EXPECT_EQ(lines[1], std::make_pair(QRect(8, 248, 371, 1), QColor(128, 128, 128)));
+    EXPECT_EQ(lines[0], std::make_pair(QRect(9, 249, 370, 2), QColor(255, 255, 255)));
+}
+
+TEST_F(AboutBox, OkEnterAndEscCloseIt) {
+    showActive();
+    EXPECT_EQ(QApplication::focusWidget(), button("cmdOK")) << "the focus starts on OK";
+    key(Qt::Key_Return);
+    EXPECT_FALSE(about.isVisible());
+
+    showActive();
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(about.isVisible());
+
+    showActive();
+    QTest::mouseClick(button("cmdOK"), Qt::LeftButton);
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_TRUE(fake.messages.texts.isEmpty());
+    EXPECT_TRUE(fake.registry.reads.empty()) << "closing starts nothing";
+}
+
+TEST_F(AboutBox, EnterPressesSystemInfoWhileItHasTheFocusAndEscStillCloses) {
+    showActive();
+    key(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), button("cmdSysInfo")) << "Tab goes from OK to System Info";
+    key(Qt::Key_Return);
+    EXPECT_TRUE(about.isVisible());
+    EXPECT_EQ(fake.messages.texts.size(), 1) << "System Info was pressed";
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_EQ(fake.messages.texts.size(), 1);
+}
+
+TEST_F(AboutBox, AltSPressesSystemInfo) {
+    showActive();
+    key(Qt::Key_S, Qt::AltModifier);
+    // An access key presses its button as a click would be seen: down, then up a moment later.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !fake.messages.texts.isEmpty(); }, 5000));
+    EXPECT_EQ(fake.messages.texts.size(), 1);
+    EXPECT_TRUE(about.isVisible());
+}
+
+TEST(AboutOpening, EachOpeningIsANewModalDialogOverItsOwnerLoadedAfresh) {
+    FakePlatform fake;
+    QWidget owner;
+    owner.show();
+    std::vector<QPointer<frmAbout>> opened;
+    std::vector<QString> titles, versions;
+    for (int opening = 0; opening < 2; ++opening) {
+        QTimer::singleShot(0, [&] {
+            auto* about = qobject_cast<frmAbout*>(QApplication::activeModalWidget());
+            ASSERT_NE(about, nullptr) << "the About box is shown modally";
+            opened.emplace_back(about);
+            EXPECT_EQ(about->parentWidget(), &owner);
+            titles.push_back(about->windowTitle());
+            versions.push_back(about->findChild<QLabel*>(QStringLiteral("lblVersion"))->text());
+            QTest::keyClick(about, Qt::Key_Escape);
+        });
+        frmAbout::showModal(owner, fake.services(), fake.messages);
+        ASSERT_EQ(opened.size(), std::size_t(opening + 1)) << "showModal returns once the dialog has closed";
+        EXPECT_TRUE(opened.back().isNull()) << "a closed About box is unloaded";
+    }
+    EXPECT_EQ(titles, (std::vector<QString>(2, QStringLiteral("About Norvane"))));
+    EXPECT_EQ(versions, (std::vector<QString>(2, QStringLiteral("Version 2.1.0"))));
+}
+
+}  // namespace
+}  // namespace norvane::ui
