@@ -7,9 +7,7 @@
 #include "test_files.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -39,7 +37,7 @@ private:
     std::string old_;
 };
 
-// A shell script at `path` running `body`, executable unless told otherwise.
+// A shell script at `path` running `body`.
 fs::path script(const fs::path& path, const std::string& body, bool executable = true) {
     fs::create_directories(path.parent_path());
     test::writeBytes(path, "#!/bin/sh\n" + body + "\n");
@@ -47,67 +45,64 @@ fs::path script(const fs::path& path, const std::string& body, bool executable =
     return path;
 }
 
-// Waits, within a bound, for a file the started program writes.
+// Waits, within a bound, for a file that a started program writes.
 bool appears(const fs::path& path) {
-    for (int tries = 0; tries < 1000; ++tries) {
-        if (fs::exists(path)) return true;
+    for (int tries = 0; tries < 1000 && !fs::exists(path); ++tries)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    return fs::exists(path);
 }
 
-std::string lookup(RegistryRoot root, const std::string& key, const std::string& value, bool* found = nullptr) {
+std::string lookup(const std::string& key, const std::string& value, bool expected,
+                   RegistryRoot root = RegistryRoot::LocalMachine) {
     std::string text = "left over";
-    const bool read = SystemRegistry().getKeyValue(root, key, value, text);
-    if (found) *found = read;
+    EXPECT_EQ(SystemRegistry().getKeyValue(root, key, value, text), expected) << key << " " << value;
     return text;
 }
 
-TEST(SystemInformationLookup, AnswersWithTheFirstListedProgramOnPath) {
+TEST(SystemInformationProgram, IsFoundFirstOnPathAndStartedDetached) {
     TempFolder folder;
-    const auto hardinfo = script(folder / "first" / "hardinfo", "exit 0");
-    const auto kinfocenter = script(folder / "second" / "kinfocenter", "exit 0");
-    SearchPath path((folder / "first").string() + ":" + (folder / "second").string());
-    bool found = false;
-    EXPECT_EQ(lookup(RegistryRoot::LocalMachine, PathKey, "PATH", &found), kinfocenter.string())
-        << "the desktop's information centre comes first, wherever it stands on PATH";
-    EXPECT_TRUE(found);
-    fs::remove(kinfocenter);
-    EXPECT_EQ(lookup(RegistryRoot::LocalMachine, PathKey, "PATH"), hardinfo.string());
-    EXPECT_EQ(lookup(RegistryRoot::LocalMachine, R"(software\microsoft\shared tools\msinfo)", "path"),
-              hardinfo.string())
-        << "registry names are compared without regard to case";
+    const std::string started = (folder / "started").string(), release = (folder / "release").string();
+    script(folder / "first" / "hardinfo", "exit 0");
+    script(folder / "with", "touch '" + (folder / "decoy ran").string() + "'");  // the path split at its blank
+    const auto kinfocenter = script(folder / "with blanks" / "kinfocenter",
+                                    "touch '" + started + "'\ni=0\n"
+                                    "while [ ! -e '" + release + "' ] && [ $i -lt 1000 ]; do sleep 0.01; i=$((i + 1)); done\n"
+                                    "touch '" + (folder / "finished").string() + "'");
+    SearchPath path((folder / "first").string() + ":" + (folder / "with blanks").string() + ":" + std::getenv("PATH"));
+
+    // The desktop's information centre comes before the profilers, wherever it stands on PATH.
+    const std::string found = lookup(PathKey, "PATH", true);
+    EXPECT_EQ(found, kinfocenter.string());
+    EXPECT_EQ(lookup(R"(software\microsoft\shared tools\msinfo)", "path", true), found) << "names ignore case";
+
+    ASSERT_TRUE(SystemProgramStarter().start(found));
+    ASSERT_TRUE(appears(started));
+    EXPECT_FALSE(fs::exists(folder / "finished")) << "the start does not wait for the program";
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "no child of ours is left to reap";
+    EXPECT_EQ(errno, ECHILD);
+    test::writeBytes(release, "");
+    EXPECT_TRUE(appears(folder / "finished"));
+    EXPECT_FALSE(fs::exists(folder / "decoy ran"));
 }
 
-TEST(SystemInformationLookup, EveryOtherLookupFailsWithEmptyText) {
+TEST(SystemInformationProgram, LookupFailsWithEmptyTextForAnythingElse) {
     TempFolder folder;
     script(folder / "kinfocenter", "exit 0");
-    SearchPath path(folder.path.string());
-    for (const auto& [root, key, value] : {
-             std::tuple(RegistryRoot::LocalMachine, std::string(R"(SOFTWARE\Microsoft\Shared Tools Location)"),
-                        std::string("MSINFO")),
-             std::tuple(RegistryRoot::LocalMachine, PathKey, std::string("Path2")),
-             std::tuple(RegistryRoot::CurrentUser, PathKey, std::string("PATH")),
-         }) {
-        bool found = true;
-        EXPECT_EQ(lookup(root, key, value, &found), "") << key << " " << value;
-        EXPECT_FALSE(found);
+    {
+        SearchPath path(folder.path.string());
+        EXPECT_EQ(lookup(R"(SOFTWARE\Microsoft\Shared Tools Location)", "MSINFO", false), "");
+        EXPECT_EQ(lookup(PathKey, "Path2", false), "");
+        EXPECT_EQ(lookup(PathKey, "PATH", false, RegistryRoot::CurrentUser), "");
     }
-}
-
-TEST(SystemInformationLookup, SkipsWhatCannotBeStartedAndFoldersNotNamedInFull) {
-    TempFolder folder;
-    script(folder / "plain" / "kinfocenter", "exit 0", false);
-    fs::create_directories(folder / "folders" / "hardinfo2");
+    // Not executable, a folder of the name, or only in the current folder: nothing is found.
+    fs::permissions(folder / "kinfocenter", fs::perms::owner_read);
+    fs::create_directories(folder / "dirs" / "hardinfo2");
     script(folder / "here" / "hardinfo", "exit 0");
     const fs::path previous = fs::current_path();
     fs::current_path(folder / "here");
     {
-        // An empty entry and "." both mean the current folder, which is not searched.
-        SearchPath path((folder / "plain").string() + "::.:" + (folder / "folders").string());
-        bool found = true;
-        EXPECT_EQ(lookup(RegistryRoot::LocalMachine, PathKey, "PATH", &found), "");
-        EXPECT_FALSE(found);
+        SearchPath path(folder.path.string() + "::.:" + (folder / "dirs").string());
+        EXPECT_EQ(lookup(PathKey, "PATH", false), "");
     }
     fs::current_path(previous);
 }
@@ -116,50 +111,24 @@ TEST(NormalFileTest, OnlyOrdinaryVisibleFilesCount) {
     TempFolder folder;
     test::writeBytes(folder / "MSINFO32.EXE", "x");
     test::writeBytes(folder / ".hidden", "x");
-    fs::create_directory(folder / "folder");
     fs::create_symlink(folder / "MSINFO32.EXE", folder / "link");
     const SystemFileProbe files;
     EXPECT_TRUE(files.isNormalFile((folder / "MSINFO32.EXE").string()));
     EXPECT_TRUE(files.isNormalFile((folder / "link").string())) << "a link to a normal file";
-    EXPECT_FALSE(files.isNormalFile((folder / ".hidden").string()));
-    EXPECT_FALSE(files.isNormalFile((folder / "folder").string()));
-    EXPECT_FALSE(files.isNormalFile((folder / "missing").string()));
-    EXPECT_FALSE(files.isNormalFile((folder / "MSINFO32.EXE").string() + "/"));
-    EXPECT_FALSE(files.isNormalFile("/dev/null")) << "devices are system files";
-    EXPECT_FALSE(files.isNormalFile(""));
-}
-
-TEST(ProgramStart, StartsTheNamedFileDetachedWithoutWaiting) {
-    TempFolder folder;
-    // A decoy that a path split at its blanks would start instead.
-    script(folder / "with", "touch '" + (folder / "decoy ran").string() + "'");
-    const auto program = script(folder / "with blanks" / "sys info",
-                                "touch '" + (folder / "started").string() + "'\n" +
-                                    "i=0; while [ ! -e '" + (folder / "release").string() + "' ] && [ $i -lt 1000 ]; do\n" +
-                                    "  sleep 0.01; i=$((i + 1))\ndone\n" +
-                                    "touch '" + (folder / "finished").string() + "'");
-    SystemProgramStarter programs;
-    ASSERT_TRUE(programs.start(program.string()));
-    ASSERT_TRUE(appears(folder / "started"));
-    EXPECT_FALSE(fs::exists(folder / "finished")) << "start returned while the program still runs";
-    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "no child of ours is left to reap";
-    EXPECT_EQ(errno, ECHILD);
-    test::writeBytes(folder / "release", "");
-    EXPECT_TRUE(appears(folder / "finished"));
-    EXPECT_FALSE(fs::exists(folder / "decoy ran"));
+    for (const std::string& path : {(folder / ".hidden").string(), folder.path.string(), (folder / "missing").string(),
+                                   (folder / "MSINFO32.EXE/").string(), std::string("/dev/null"), std::string()})
+        EXPECT_FALSE(files.isNormalFile(path)) << path;
 }
 
 TEST(ProgramStart, ReportsWhatCannotBeStarted) {
     TempFolder folder;
-    const auto notExecutable = script(folder / "not executable", "exit 0", false);
+    script(folder / "not executable", "exit 0", false);
     test::writeBytes(folder / "not a program", "just text\n");
     fs::permissions(folder / "not a program", fs::perms::owner_all);
     SystemProgramStarter programs;
-    EXPECT_FALSE(programs.start((folder / "missing").string()));
-    EXPECT_FALSE(programs.start(notExecutable.string()));
-    EXPECT_FALSE(programs.start((folder / "not a program").string()));
-    EXPECT_FALSE(programs.start(folder.path.string())) << "a folder";
-    EXPECT_FALSE(programs.start(""));
+    for (const std::string& path : {(folder / "missing").string(), (folder / "not executable").string(),
+                                   (folder / "not a program").string(), folder.path.string(), std::string()})
+        EXPECT_FALSE(programs.start(path)) << path;
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "failed starts leave no child behind";
 }
 

@@ -1,5 +1,5 @@
 // The system-information launcher over faked system services: every row of the registry
-// lookups and every way of failing ends in a started program or the one message.
+// lookups and every way of failing ends in a started program or in the one message.
 
 #include "fake_platform.h"
 #include "ui/about/frm_about.h"
@@ -14,177 +14,101 @@ namespace {
 
 using testing::FakePlatform;
 using Strings = std::vector<std::string>;
+using Values = std::map<std::pair<std::string, std::string>, std::optional<std::string>>;
 
-const std::string PathKey = R"(SOFTWARE\Microsoft\Shared Tools\MSINFO)";
-const std::string FolderKey = R"(SOFTWARE\Microsoft\Shared Tools Location)";
-const std::string PathRead = PathKey + "|PATH";
-const std::string FolderRead = FolderKey + "|MSINFO";
+const std::pair<std::string, std::string> Path{R"(SOFTWARE\Microsoft\Shared Tools\MSINFO)", "PATH"};
+const std::pair<std::string, std::string> Folder{R"(SOFTWARE\Microsoft\Shared Tools Location)", "MSINFO"};
+const std::string PathRead = Path.first + "|PATH", FolderRead = Folder.first + "|MSINFO";
 const std::string MsInfo = R"(C:\Program Files\Common Files\Microsoft Shared\MSInfo\msinfo32.exe)";
+const std::string Tools = R"(C:\Program Files\Tools)", ToolsExe = Tools + R"(\MSINFO32.EXE)";
+const std::optional<std::string> Textless;  // a value of a type that has no text
 const QString Unavailable = QStringLiteral("System Information Is Unavailable At This Time");
 
-class SysInfoLauncher : public ::testing::Test {
-protected:
-    void press() {
-        frmAbout about(nullptr, fake.services(), fake.messages);
-        about.StartSysInfo();
-    }
-    FakePlatform fake;
+struct Case {
+    const char* name;
+    Values registry;
+    Strings files, installed;        // what the system holds
+    Strings reads, asked, attempts;  // what the launcher must do
+    bool message;
 };
 
-TEST_F(SysInfoLauncher, StartsTheRegisteredPathAsReadWithoutLookingForTheFile) {
-    fake.registry.values[{PathKey, "PATH"}] = MsInfo;
-    fake.registry.values[{FolderKey, "MSINFO"}] = R"(C:\Windows\System32)";
-    fake.programs.installed = {MsInfo};
-    press();
-    EXPECT_EQ(fake.programs.started, Strings{MsInfo});
-    EXPECT_EQ(fake.registry.reads, Strings{PathRead});
-    EXPECT_TRUE(fake.files.asked.empty());
-    EXPECT_TRUE(fake.messages.texts.isEmpty());
-}
-
-TEST_F(SysInfoLauncher, RegisteredPathThatCannotStartGivesTheMessageWithoutTryingTheFolder) {
-    fake.registry.values[{PathKey, "PATH"}] = MsInfo;
-    fake.registry.values[{FolderKey, "MSINFO"}] = R"(C:\Tools)";
-    fake.files.normalFiles = {R"(C:\Tools\MSINFO32.EXE)"};
-    fake.programs.installed = {R"(C:\Tools\MSINFO32.EXE)"};
-    press();
-    EXPECT_EQ(fake.programs.attempts, Strings{MsInfo});
-    EXPECT_TRUE(fake.programs.started.empty());
-    EXPECT_EQ(fake.registry.reads, Strings{PathRead});
-    EXPECT_EQ(fake.messages.texts, QStringList{Unavailable});
-}
-
-TEST_F(SysInfoLauncher, EmptyOrTextlessRegisteredPathStartsNothingAndGivesTheMessage) {
-    for (const std::optional<std::string>& registered : {std::optional<std::string>(""), std::optional<std::string>()}) {
-        FakePlatform fresh;
-        fresh.registry.values[{PathKey, "PATH"}] = registered;
-        fresh.registry.values[{FolderKey, "MSINFO"}] = R"(C:\Tools)";
-        fresh.files.normalFiles = {R"(C:\Tools\MSINFO32.EXE)"};
-        fresh.programs.installed = {R"(C:\Tools\MSINFO32.EXE)"};
-        frmAbout about(nullptr, fresh.services(), fresh.messages);
-        about.StartSysInfo();
-        SCOPED_TRACE(registered ? "empty string" : "value of another type");
-        EXPECT_EQ(fresh.programs.attempts, Strings{""});
-        EXPECT_EQ(fresh.registry.reads, Strings{PathRead});
-        EXPECT_EQ(fresh.messages.texts, QStringList{Unavailable});
-    }
-}
-
-TEST_F(SysInfoLauncher, FolderLookupStartsMsinfo32OnlyWhenTheFileIsThere) {
-    fake.registry.values[{FolderKey, "MSINFO"}] = R"(C:\Program Files\MSInfo)";
-    fake.programs.installed = {R"(C:\Program Files\MSInfo\MSINFO32.EXE)"};
-    press();
-    EXPECT_EQ(fake.registry.reads, (Strings{PathRead, FolderRead}));
-    EXPECT_EQ(fake.files.asked, Strings{R"(C:\Program Files\MSInfo\MSINFO32.EXE)"});
-    EXPECT_TRUE(fake.programs.attempts.empty()) << "nothing is started when the file is missing";
-    EXPECT_EQ(fake.messages.texts, QStringList{Unavailable});
-
-    fake.messages.texts.clear();
-    fake.files.normalFiles = {R"(C:\Program Files\MSInfo\MSINFO32.EXE)"};
-    press();
-    EXPECT_EQ(fake.programs.started, Strings{R"(C:\Program Files\MSInfo\MSINFO32.EXE)"});
-    EXPECT_TRUE(fake.messages.texts.isEmpty());
-}
-
-TEST_F(SysInfoLauncher, FolderIsUsedAsReadSoATrailingBackslashIsDoubled) {
-    fake.registry.values[{FolderKey, "MSINFO"}] = R"(D:\MSInfo\)";
+TEST(SysInfoLauncher, FollowsTheLookupsToAStartOrToTheMessage) {
+    const Strings both = {PathRead, FolderRead};
     const std::string doubled = R"(D:\MSInfo\\MSINFO32.EXE)";
-    fake.files.normalFiles = {doubled};
-    fake.programs.installed = {doubled};
-    press();
-    EXPECT_EQ(fake.files.asked, Strings{doubled});
-    EXPECT_EQ(fake.programs.started, Strings{doubled});
-}
-
-TEST_F(SysInfoLauncher, TextlessFolderValueLooksAtTheRootOfTheCurrentDrive) {
-    fake.registry.values[{FolderKey, "MSINFO"}] = std::nullopt;
-    fake.files.normalFiles = {R"(\MSINFO32.EXE)"};
-    fake.programs.installed = {R"(\MSINFO32.EXE)"};
-    press();
-    EXPECT_EQ(fake.files.asked, Strings{R"(\MSINFO32.EXE)"});
-    EXPECT_EQ(fake.programs.started, Strings{R"(\MSINFO32.EXE)"});
-}
-
-TEST_F(SysInfoLauncher, FailuresEndInOneMessageEach) {
-    {
-        SCOPED_TRACE("both keys missing");
-        FakePlatform fresh;
-        frmAbout about(nullptr, fresh.services(), fresh.messages);
+    const std::vector<Case> cases = {
+        {"path found: started as read, no existence test", {{Path, MsInfo}, {Folder, Tools}}, {}, {MsInfo},
+         {PathRead}, {}, {MsInfo}, false},
+        {"path found but can't start: no second lookup", {{Path, MsInfo}, {Folder, Tools}}, {ToolsExe}, {ToolsExe},
+         {PathRead}, {}, {MsInfo}, true},
+        {"path found empty", {{Path, ""}, {Folder, Tools}}, {ToolsExe}, {ToolsExe}, {PathRead}, {}, {""}, true},
+        {"path of another type", {{Path, Textless}, {Folder, Tools}}, {ToolsExe}, {ToolsExe}, {PathRead}, {},
+         {""}, true},
+        {"folder holding MSINFO32.EXE", {{Folder, Tools}}, {ToolsExe}, {ToolsExe}, both, {ToolsExe}, {ToolsExe},
+         false},
+        {"folder without MSINFO32.EXE", {{Folder, Tools}}, {}, {ToolsExe}, both, {ToolsExe}, {}, true},
+        {"folder ending in a backslash is used as read", {{Folder, R"(D:\MSInfo\)"}}, {doubled}, {doubled}, both,
+         {doubled}, {doubled}, false},
+        {"folder of another type: the root of the current drive", {{Folder, Textless}}, {R"(\MSINFO32.EXE)"},
+         {R"(\MSINFO32.EXE)"}, both, {R"(\MSINFO32.EXE)"}, {R"(\MSINFO32.EXE)"}, false},
+        {"MSINFO32.EXE that can't start", {{Folder, Tools}}, {ToolsExe}, {}, both, {ToolsExe}, {ToolsExe}, true},
+        {"both keys missing", {}, {}, {}, both, {}, {}, true},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        FakePlatform fake;
+        fake.registry.values = row.registry;
+        fake.files.normalFiles = {row.files.begin(), row.files.end()};
+        fake.programs.installed = {row.installed.begin(), row.installed.end()};
+        frmAbout about(nullptr, fake.services(), fake.messages);
         about.StartSysInfo();
-        EXPECT_EQ(fresh.registry.reads, (Strings{PathRead, FolderRead}));
-        EXPECT_TRUE(fresh.files.asked.empty());
-        EXPECT_TRUE(fresh.programs.attempts.empty());
-        EXPECT_EQ(fresh.messages.texts, QStringList{Unavailable});
-    }
-    {
-        SCOPED_TRACE("MSINFO32.EXE found but it can't start");
-        FakePlatform fresh;
-        fresh.registry.values[{FolderKey, "MSINFO"}] = R"(C:\Tools)";
-        fresh.files.normalFiles = {R"(C:\Tools\MSINFO32.EXE)"};
-        frmAbout about(nullptr, fresh.services(), fresh.messages);
-        about.StartSysInfo();
-        EXPECT_EQ(fresh.programs.attempts, Strings{R"(C:\Tools\MSINFO32.EXE)"});
-        EXPECT_EQ(fresh.messages.texts, QStringList{Unavailable});
-    }
-    {
-        SCOPED_TRACE("the registry fails with an error");
-        FakePlatform fresh;
-        fresh.registry.broken = true;
-        frmAbout about(nullptr, fresh.services(), fresh.messages);
-        EXPECT_NO_THROW(about.StartSysInfo());
-        EXPECT_TRUE(fresh.programs.attempts.empty());
-        EXPECT_EQ(fresh.messages.texts, QStringList{Unavailable});
+        EXPECT_EQ(fake.registry.reads, row.reads);
+        EXPECT_EQ(fake.files.asked, row.asked);
+        EXPECT_EQ(fake.programs.attempts, row.attempts);
+        EXPECT_EQ(fake.messages.texts, row.message ? QStringList{Unavailable} : QStringList{});
     }
 }
 
-TEST_F(SysInfoLauncher, ReadsTheKeysAgainOnEveryPress) {
-    press();
-    fake.registry.values[{PathKey, "PATH"}] = MsInfo;
-    fake.programs.installed = {MsInfo};
-    press();
+TEST(SysInfoLauncher, RegistryErrorGivesTheMessageInsteadOfEscaping) {
+    FakePlatform fake;
+    fake.registry.broken = true;
+    frmAbout about(nullptr, fake.services(), fake.messages);
+    EXPECT_NO_THROW(about.StartSysInfo());
+    EXPECT_TRUE(fake.programs.attempts.empty());
     EXPECT_EQ(fake.messages.texts, QStringList{Unavailable});
-    EXPECT_EQ(fake.programs.started, Strings{MsInfo});
 }
 
-TEST_F(SysInfoLauncher, SystemInfoButtonLeavesTheDialogOpen) {
+TEST(SysInfoLauncher, EachPressReadsAfreshAndTheDialogStaysOpen) {
+    FakePlatform fake;
     frmAbout about(nullptr, fake.services(), fake.messages);
     about.show();
     auto* cmdSysInfo = about.findChild<QPushButton*>(QStringLiteral("cmdSysInfo"));
-    ASSERT_NE(cmdSysInfo, nullptr);
     QTest::mouseClick(cmdSysInfo, Qt::LeftButton);
     EXPECT_EQ(fake.messages.texts, QStringList{Unavailable});
     EXPECT_TRUE(about.isVisible());
 
-    fake.registry.values[{PathKey, "PATH"}] = MsInfo;
+    fake.registry.values[Path] = MsInfo;
     fake.programs.installed = {MsInfo};
     QTest::mouseClick(cmdSysInfo, Qt::LeftButton);
     EXPECT_EQ(fake.programs.started, Strings{MsInfo});
+    EXPECT_EQ(fake.messages.texts.size(), 1);
     EXPECT_TRUE(about.isVisible());
 }
 
-TEST(GetKeyValue, GivesTheValueEmptiesOnFailureAndKeepsTextForTextlessTypes) {
+TEST(GetKeyValue, GivesTheTextEmptiesItOnFailureAndKeepsItForTextlessTypes) {
     FakePlatform fake;
-    fake.registry.values[{"Key", "Text"}] = "C:\\Pfad mit Ümlaut\\x.exe";
-    fake.registry.values[{"Key", "Binary"}] = std::nullopt;
+    fake.registry.values[{"Key", "Text"}] = "C:\\Größe\\x.exe";
+    fake.registry.values[{"Key", "Binary"}] = Textless;
     frmAbout about(nullptr, fake.services(), fake.messages);
-    const auto root = platform::RegistryRoot::LocalMachine;
-
-    QString value = QStringLiteral("before");
-    EXPECT_TRUE(about.GetKeyValue(root, QStringLiteral("Key"), QStringLiteral("Text"), value));
-    EXPECT_EQ(value, QStringLiteral("C:\\Pfad mit Ümlaut\\x.exe"));
-
-    value = QStringLiteral("before");
-    EXPECT_TRUE(about.GetKeyValue(root, QStringLiteral("Key"), QStringLiteral("Binary"), value));
-    EXPECT_EQ(value, QStringLiteral("before"));
-
-    value = QStringLiteral("before");
-    EXPECT_FALSE(about.GetKeyValue(root, QStringLiteral("Key"), QStringLiteral("Missing"), value));
-    EXPECT_EQ(value, QString());
-
-    value = QStringLiteral("before");
-    EXPECT_FALSE(about.GetKeyValue(platform::RegistryRoot::CurrentUser, QStringLiteral("Key"),
-                                   QStringLiteral("Text"), value));
-    EXPECT_EQ(value, QString());
+    const auto read = [&](platform::RegistryRoot root, const char* name, bool expected) {
+        QString value = QStringLiteral("before");
+        EXPECT_EQ(about.GetKeyValue(root, QStringLiteral("Key"), QString::fromLatin1(name), value), expected) << name;
+        return value;
+    };
+    using platform::RegistryRoot;
+    EXPECT_EQ(read(RegistryRoot::LocalMachine, "Text", true), QStringLiteral("C:\\Größe\\x.exe"));
+    EXPECT_EQ(read(RegistryRoot::LocalMachine, "Binary", true), QStringLiteral("before"));
+    EXPECT_EQ(read(RegistryRoot::LocalMachine, "Missing", false), QString());
+    EXPECT_EQ(read(RegistryRoot::CurrentUser, "Text", false), QString());
 }
 
 }  // namespace
