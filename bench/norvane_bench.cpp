@@ -5,108 +5,24 @@
 //   - peak memory of that load, fix and save against the file size (bar: under 4x);
 //   - the saved bytes against unix2dos's output (must be identical).
 // Usage: norvane_bench [--size-mb N] [--runs N]
-// Internal: norvane_bench --job FILE (load, fix and save FILE; prints elapsed seconds).
+// Internal: norvane_bench --job FILE (load, fix and save FILE; prints seconds and peak bytes).
 
 #include "engine/document_file.h"
 #include "engine/line_fixer.h"
+#include "support/bench_support.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
-#include <iterator>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-// Text of words and spaces in lines of 0 to 14 words, every line ending in LF.
-std::string makeLfText(std::size_t size) {
-    static const char* const words[] = {"lorem", "ipsum", "dolor", "sit", "amet", "consectetur",
-                                        "adipiscing", "elit", "sed", "do"};
-    std::mt19937 random(1);
-    std::string text;
-    text.reserve(size + 128);
-    while (text.size() < size) {
-        const int count = static_cast<int>(random() % 15);
-        for (int i = 0; i < count; ++i) {
-            if (i) text += ' ';
-            text += words[random() % 10];
-        }
-        text += '\n';
-    }
-    return text;
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-struct ChildResult {
-    bool ok = false;
-    double seconds = 0;  // wall time from spawn to exit
-    std::string output;
-};
-
-// Runs a program to its end and reports its wall time, peak memory and standard output.
-ChildResult runChild(std::vector<std::string> arguments) {
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    const auto start = Clock::now();
-    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
-    ChildResult result;
-    if (spawned != 0) {
-        close(pipeEnds[0]);
-        return result;
-    }
-    char buffer[4096];
-    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
-        result.output.append(buffer, static_cast<std::size_t>(got));
-    close(pipeEnds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    result.seconds = secondsSince(start);
-    result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return result;
-}
+using namespace norvane::bench;
 
 // The process's peak resident memory in bytes. Read from /proc rather than getrusage:
 // a spawned child's ru_maxrss can still hold its parent's peak from before the exec.
@@ -126,8 +42,6 @@ int runJob(const fs::path& file) {
     std::printf("%.6f %.0f\n", secondsSince(start), peakResidentBytes());
     return 0;
 }
-
-const char* verdict(bool pass) { return pass ? "PASS" : "FAIL"; }
 
 void benchFixer(const fs::path& input, std::size_t size, int runs) {
     std::vector<char> source(size, 'x'), target(size, 'y');
@@ -204,8 +118,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    const fs::path folder = fs::temp_directory_path() / ("norvane-bench-" + std::to_string(getpid()));
-    fs::create_directories(folder);
+    const ScratchFolder scratch;
+    const fs::path folder = scratch.path();
     const fs::path input = folder / "input.txt";
     const std::string text = makeLfText(sizeMb << 20);
     writeFile(input, text);
@@ -214,6 +128,5 @@ int main(int argc, char** argv) {
 
     benchFixer(input, text.size(), runs);
     benchAgainstUnix2dos(fs::canonical("/proc/self/exe"), input, folder, text.size(), runs);
-    fs::remove_all(folder);
     return 0;
 }
