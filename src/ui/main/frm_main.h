@@ -1,0 +1,80 @@
+#pragma once
+
+#include "ui/main/common_dialog.h"
+#include "ui/main/file_prompter.h"
+#include "ui/main/message_sink.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QFrame;
+class QProgressBar;
+class QPushButton;
+
+namespace norvane::ui {
+
+class TextPane;
+
+// The main window: the column of commands on the left and the text pane filling the rest.
+// Each control event has its handler, named after the control and the event.
+class frmMain : public QWidget {
+    Q_OBJECT
+
+public:
+    // What the window reaches the user through; tests hand in their own.
+    struct Services {
+        std::unique_ptr<FilePrompter> files;
+        std::unique_ptr<MessageSink> messages;
+        std::function<void(QWidget& owner)> showAbout;  // shows the About box modally
+    };
+
+    // `commandLine` is the program's command-line text: one path, quoted or not, or empty.
+    explicit frmMain(const QString& commandLine, Services services = {});
+    ~frmMain() override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void Form_Load(const QString& commandLine);
+    void Form_Resize();
+    void butOpenFile_Click();
+    void butConvert_Click();
+    void butSaveFile_Click();
+    void butSaveFileAs_Click();
+    void chkShowText_Click();
+    void butAboutHelp_Click();
+
+    // The window's outer size, frame and title bar included, in twips.
+    QSize outerSizeTwips() const;
+    void setOuterSizeTwips(QSize twips);
+    void sizePane(QSize available);
+
+    Services services_;
+    CommonDialog CommonDialog1;
+
+    QPushButton* butOpenFile = nullptr;
+    QPushButton* butConvert = nullptr;
+    QPushButton* butSaveFile = nullptr;
+    TextPane* txtMain = nullptr;
+    QPushButton* butSaveFileAs = nullptr;
+    QProgressBar* ConvertProgBar = nullptr;
+    QCheckBox* chkShowText = nullptr;
+    QFrame* Line1 = nullptr;
+    QPushButton* butAboutHelp = nullptr;
+
+    QString DoFilename;  // the current file's full path; empty while there is none
+    int OldWidth = 0;    // outer size in twips when the pane was last hidden
+    int OldHeight = 0;
+    bool restoreMaximized_ = false;
+    bool fixing_ = false;
+    bool closeWhenFixed_ = false;
+};
+
+}  // namespace norvane::ui

@@ -1,0 +1,320 @@
+#include "fake_services.h"
+#include "ui/controls/text_pane.h"
+#include "ui/main/frm_main.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFile>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace norvane::ui {
+namespace {
+
+using testing::FakeServices;
+
+QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// One main window with fake dialogs and messages, and a folder for its files.
+class MainWindow : public ::testing::Test {
+protected:
+    void start(const QString& commandLine = {}) {
+        window = std::make_unique<frmMain>(commandLine, services.make());
+    }
+
+    QString file(const QString& name, const QByteArray& bytes) {
+        const QString path = folder.filePath(name);
+        writeBytes(path, bytes);
+        return path;
+    }
+
+    template <class T = QPushButton>
+    T* control(const char* name) {
+        T* found = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    TextPane* pane() { return control<TextPane>("txtMain"); }
+    QString title() { return window->windowTitle(); }
+    void click(const char* button) { control(button)->click(); }
+    void openThroughDialog(const QString& path) {
+        services.prompter->answers.push_back(path);
+        click("butOpenFile");
+    }
+
+    QTemporaryDir folder;
+    FakeServices services;
+    std::unique_ptr<frmMain> window;
+};
+
+TEST_F(MainWindow, StartsWithNoFile) {
+    start();
+    EXPECT_EQ(title(), "Norvane v2.1 - [No File]");
+    EXPECT_FALSE(control("butConvert")->isEnabled());
+    for (const char* name : {"butOpenFile", "butSaveFile", "butSaveFileAs", "butAboutHelp"})
+        EXPECT_TRUE(control(name)->isEnabled()) << name;
+    EXPECT_TRUE(control<QCheckBox>("chkShowText")->isChecked());
+    EXPECT_EQ(control<QProgressBar>("ConvertProgBar")->value(), 0);
+    EXPECT_EQ(pane()->text(), "");
+    EXPECT_TRUE(pane()->isEnabled());
+    EXPECT_TRUE(services.messages->texts.isEmpty());
+
+    EXPECT_EQ(control("butOpenFile")->text(), "Open File...");
+    EXPECT_EQ(control("butConvert")->text(), "Fix File");
+    EXPECT_EQ(control("butSaveFile")->text(), "Save File");
+    EXPECT_EQ(control("butSaveFileAs")->text(), "Save As...");
+    EXPECT_EQ(control("butAboutHelp")->text(), "About/Help...");
+    EXPECT_EQ(control<QCheckBox>("chkShowText")->text(), "Show Text");
+    EXPECT_EQ(control<QCheckBox>("chkShowText")->toolTip(), "Turn on/off text window");
+    EXPECT_EQ(control<QProgressBar>("ConvertProgBar")->toolTip(), "Progress Indicator");
+    EXPECT_EQ(control<QProgressBar>("ConvertProgBar")->maximum(), 100);
+}
+
+TEST_F(MainWindow, LaysOutItsControlsInTwips) {
+    start();
+    if (window->logicalDpiX() != 96) GTEST_SKIP() << "the layout figures below are for 96 dpi";
+    // At 96 dpi a pixel is 15 twips.
+    const std::pair<const char*, QRect> places[] = {
+        {"butOpenFile", {8, 8, 89, 25}},    {"butConvert", {8, 40, 89, 25}},
+        {"butSaveFile", {8, 72, 89, 25}},   {"butSaveFileAs", {8, 104, 89, 25}},
+        {"ConvertProgBar", {8, 136, 89, 15}}, {"chkShowText", {8, 160, 89, 17}},
+        {"butAboutHelp", {8, 192, 89, 25}},
+    };
+    for (const auto& [name, rect] : places) EXPECT_EQ(window->findChild<QWidget*>(name)->geometry(), rect) << name;
+    EXPECT_EQ(window->findChild<QWidget*>("Line1")->geometry(), QRect(8, 184, 88, 1));
+    EXPECT_EQ(window->size(), QSize(412, 266));
+    // The pane starts at (1560, 120) and is sized from the client area less 1700 x 540.
+    EXPECT_EQ(pane()->geometry(), QRect(104, 8, 299, 230));
+}
+
+TEST_F(MainWindow, TabGoesThroughTheControlsInOrder) {
+    start(file("a.txt", "x\n"));
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    control("butOpenFile")->setFocus();
+    const char* order[] = {"butConvert", "butSaveFile", "txtMain", "butSaveFileAs", "chkShowText", "butAboutHelp"};
+    for (const char* name : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), name);
+    }
+    // A disabled button is skipped.
+    control("butConvert")->setEnabled(false);
+    control("butOpenFile")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), "butSaveFile");
+}
+
+TEST_F(MainWindow, EnterPressesTheFocusedButtonAndEscapeNone) {
+    start();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    control("butAboutHelp")->setFocus();
+    QTest::keyClick(control("butAboutHelp"), Qt::Key_Escape);
+    EXPECT_EQ(services.aboutShown, 0);
+    QTest::keyClick(control("butAboutHelp"), Qt::Key_Return);
+    EXPECT_EQ(services.aboutShown, 1);
+}
+
+TEST_F(MainWindow, LoadsTheFileNamedOnTheCommandLine) {
+    const QString path = file("with space.txt", "one\ntwo\n");
+    for (const QString& commandLine : {path, '"' + path + '"'}) {
+        start(commandLine);
+        EXPECT_EQ(title(), "Norvane v2.1 - [with space.txt]");
+        EXPECT_EQ(pane()->text(), "one\ntwo\n");
+        EXPECT_TRUE(control("butConvert")->isEnabled());
+        EXPECT_TRUE(services.messages->texts.isEmpty());
+    }
+    // The fixed title and Save File both work on the command line's file.
+    click("butConvert");
+    EXPECT_EQ(title(), "Norvane v2.1 - [with space.txt] - Fixed");
+    click("butSaveFile");
+    EXPECT_EQ(readBytes(path), "one\r\ntwo\r\n");
+}
+
+TEST_F(MainWindow, ReportsACommandLineFileThatCannotBeRead) {
+    for (const QString& commandLine : {folder.filePath("missing.txt"), folder.path()}) {
+        start(commandLine);
+        EXPECT_EQ(services.messages->texts, QStringList{"Error, cannot read file!"});
+        EXPECT_FALSE(services.messages->details.front().isEmpty());
+        EXPECT_EQ(title(), "Norvane v2.1 - [No File]");
+        EXPECT_EQ(pane()->text(), "");
+        EXPECT_FALSE(control("butConvert")->isEnabled());
+        click("butSaveFile");  // nothing to save to
+        EXPECT_EQ(services.messages->texts.size(), 1);
+    }
+}
+
+TEST_F(MainWindow, TakesALoneQuoteAsAnEmptyCommandLine) {
+    start("\"");
+    EXPECT_EQ(title(), "Norvane v2.1 - [No File]");
+    EXPECT_TRUE(services.messages->texts.isEmpty());
+}
+
+TEST_F(MainWindow, OpensFixesAndSavesAFile) {
+    start();
+    const QString path = file("a.txt", "\nfirst\nsecond\r\nthird");
+    openThroughDialog(path);
+    const auto& request = services.prompter->openRequests.back();
+    EXPECT_EQ(request.nameFilters.size(), 3);
+    EXPECT_TRUE(request.nameFilters[request.selectedFilter].startsWith("Text Files (*.txt)"));
+    EXPECT_EQ(title(), "Norvane v2.1 - [a.txt]");
+    EXPECT_TRUE(control("butConvert")->isEnabled());
+
+    QSignalSpy progress(control<QProgressBar>("ConvertProgBar"), &QProgressBar::valueChanged);
+    click("butConvert");
+    EXPECT_EQ(pane()->text(), "\r\nfirst\r\nsecond\r\r\nthird");
+    EXPECT_EQ(title(), "Norvane v2.1 - [a.txt] - Fixed");
+    EXPECT_FALSE(control("butConvert")->isEnabled());
+    EXPECT_EQ(control<QProgressBar>("ConvertProgBar")->value(), 0);
+    ASSERT_FALSE(progress.isEmpty());
+    EXPECT_EQ(progress.at(progress.size() - 2).at(0).toInt(), 100);
+
+    click("butSaveFile");
+    EXPECT_EQ(readBytes(path), "\r\nfirst\r\nsecond\r\r\nthird\r\n");
+    EXPECT_EQ(title(), "Norvane v2.1 - [a.txt] - Fixed");  // saving keeps the title
+
+    // Opening another file replaces the text and allows fixing again.
+    openThroughDialog(file("b.txt", "b\n"));
+    EXPECT_EQ(title(), "Norvane v2.1 - [b.txt]");
+    EXPECT_EQ(pane()->text(), "b\n");
+    EXPECT_TRUE(control("butConvert")->isEnabled());
+    EXPECT_TRUE(services.messages->texts.isEmpty());
+}
+
+TEST_F(MainWindow, AFailedOrCancelledOpenChangesNothing) {
+    start();
+    const QString path = file("a.txt", "keep\n");
+    openThroughDialog(path);
+    pane()->setText("edited\n");
+    services.prompter->answers.push_back(std::nullopt);  // cancelled: the file is not read again
+    click("butOpenFile");
+    openThroughDialog(QString());
+    openThroughDialog(folder.filePath("missing.txt"));  // fails without a message
+    openThroughDialog(folder.path());
+    EXPECT_TRUE(services.messages->texts.isEmpty());
+    EXPECT_EQ(pane()->text(), "edited\n");
+    EXPECT_EQ(title(), "Norvane v2.1 - [a.txt]");
+    click("butSaveFile");  // still saves to the file that was loaded
+    EXPECT_EQ(readBytes(path), "edited\n\r\n");
+    EXPECT_FALSE(QFile::exists(folder.filePath("missing.txt")));
+}
+
+TEST_F(MainWindow, SaveFileNeedsAFileAndReportsFailure) {
+    start();
+    pane()->setText("typed");
+    click("butSaveFile");
+    EXPECT_TRUE(services.messages->texts.isEmpty());
+
+    QTemporaryDir gone;
+    const QString path = gone.filePath("a.txt");
+    writeBytes(path, "x\n");
+    openThroughDialog(path);
+    gone.remove();
+    click("butSaveFile");
+    EXPECT_EQ(services.messages->texts, QStringList{"Error, cannot save file."});
+    EXPECT_TRUE(services.messages->details.front().contains("a.txt"));
+}
+
+TEST_F(MainWindow, SaveAsWritesUnderTheNewNameOrSaysItDidNot) {
+    start();
+    pane()->setText("typed");
+    services.prompter->answers.push_back(std::nullopt);
+    click("butSaveFileAs");
+    EXPECT_EQ(services.messages->texts, QStringList{"File Not Saved."});
+
+    services.prompter->answers.push_back(folder.filePath("no/such/folder/x.txt"));
+    click("butSaveFileAs");
+    EXPECT_EQ(services.messages->texts.size(), 2);
+    EXPECT_EQ(services.messages->texts.back(), "File Not Saved.");
+
+    const QString path = folder.filePath("saved.txt");
+    services.prompter->answers.push_back(path);
+    click("butSaveFileAs");
+    EXPECT_EQ(services.messages->texts.size(), 2);
+    EXPECT_EQ(readBytes(path), "typed\r\n");
+    EXPECT_EQ(title(), "Norvane v2.1 - [No File]");
+
+    // Save File now writes to the name chosen, which the dialog offers next time.
+    pane()->setText("again\r\n");
+    click("butSaveFile");
+    EXPECT_EQ(readBytes(path), "again\r\n");
+    services.prompter->answers.push_back(std::nullopt);
+    click("butSaveFileAs");
+    EXPECT_EQ(services.prompter->saveRequests.back().initialPath, path);
+}
+
+TEST_F(MainWindow, FixesAnEmptyDocument) {
+    start(file("empty.txt", ""));
+    click("butConvert");
+    EXPECT_EQ(title(), "Norvane v2.1 - [empty.txt] - Fixed");
+    EXPECT_FALSE(control("butConvert")->isEnabled());
+    EXPECT_EQ(pane()->text(), "");
+}
+
+TEST_F(MainWindow, ClosingDuringAFixWaitsForItsEnd) {
+    const QByteArray lines = QByteArray("line\n").repeated(1 << 20);
+    const QString path = file("big.txt", lines);
+    start(path);
+    window->show();
+    // The close arrives while the fix lets the window repaint, and is put off.
+    QSignalSpy progress(control<QProgressBar>("ConvertProgBar"), &QProgressBar::valueChanged);
+    QTimer::singleShot(0, window.get(), [&] { window->close(); });
+    click("butConvert");
+    EXPECT_GT(progress.size(), 2);
+    EXPECT_EQ(pane()->text().size(), static_cast<std::size_t>(lines.size()) / 5 * 6);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindow, HidingThePaneShrinksTheWindowAndShowingRestoresIt) {
+    start();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    window->resize(500, 400);
+    const QSize before = window->frameGeometry().size();
+    QCheckBox* toggle = control<QCheckBox>("chkShowText");
+
+    toggle->click();
+    EXPECT_FALSE(pane()->isVisible());
+    const double pixelsPerTwip = window->logicalDpiX() / 1440.0;
+    EXPECT_NEAR(window->frameGeometry().width(), 1560 * pixelsPerTwip, 1);
+    EXPECT_NEAR(window->frameGeometry().height(), 3780 * pixelsPerTwip, 1);
+
+    // Resizing the hidden window leaves the pane alone and is forgotten on showing.
+    const QSize paneWhileHidden = pane()->size();
+    window->resize(300, 300);
+    EXPECT_EQ(pane()->size(), paneWhileHidden);
+    toggle->click();
+    EXPECT_TRUE(pane()->isVisible());
+    EXPECT_EQ(window->frameGeometry().size(), before);
+
+    // Shown, the pane follows the window's size less the margins, never below zero.
+    EXPECT_NEAR(pane()->width(), before.width() - 1700 * pixelsPerTwip, 1);
+    EXPECT_NEAR(pane()->height(), before.height() - 540 * pixelsPerTwip, 1);
+    window->resize(60, 20);
+    EXPECT_EQ(pane()->size(), QSize(0, 0));
+}
+
+TEST_F(MainWindow, AboutHelpShowsTheAboutBox) {
+    start();
+    click("butAboutHelp");
+    EXPECT_EQ(services.aboutShown, 1);
+}
+
+}  // namespace
+}  // namespace norvane::ui

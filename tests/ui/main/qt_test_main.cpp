@@ -1,0 +1,10 @@
+// Runs GoogleTest suites that need a QApplication (headless under QT_QPA_PLATFORM=offscreen).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
