@@ -1,0 +1,185 @@
+// Column arithmetic: the chunked index of long lines and the walk of short ones against a
+// plain character-by-character count, also under random edits.
+#include "engine/document.h"
+#include "engine/text_encoding.h"
+#include "ui/controls/line_columns.h"
+#include "ui/controls/scroll_scale.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace norvane::ui {
+namespace {
+
+// Every character boundary of a line with its column, counted one character at a time.
+std::vector<Cell> countColumns(const Document& document, std::size_t line) {
+    const std::size_t start = document.lineStart(line), end = document.lineEnd(line);
+    const std::string text = document.slice(start, end - start);
+    std::vector<Cell> cells;
+    std::uint64_t column = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        cells.push_back({start + i, column});
+        const DecodedCharacter c = decodeCharacter(document.format().encoding, std::span(text).subspan(i));
+        column = c.codePoint == '\t' ? (column / 8 + 1) * 8 : column + 1;
+        i += c.length;
+    }
+    cells.push_back({end, column});
+    return cells;
+}
+
+// Checks every boundary of a line both ways: position to column and column to cell.
+void expectColumnsMatch(LineColumns& columns, const Document& document, std::size_t line) {
+    const std::vector<Cell> cells = countColumns(document, line);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        ASSERT_EQ(columns.columnOf(cells[i].position), cells[i].column) << "position " << cells[i].position;
+        ASSERT_EQ(columns.cellAt(line, cells[i].column), cells[i]) << "column " << cells[i].column;
+        // A column inside a tab's cells belongs to the tab.
+        if (i + 1 < cells.size() && cells[i + 1].column > cells[i].column + 1) {
+            ASSERT_EQ(columns.cellAt(line, cells[i + 1].column - 1), cells[i]);
+        }
+    }
+    EXPECT_EQ(columns.cellAt(line, cells.back().column + 100), cells.back());
+}
+
+// Text that exercises every kind of cell: ASCII, tabs, 2-, 3- and 4-unit characters,
+// units that form no character, bare CR and LF, and NUL; never a CR LF, so it is one line.
+std::string mixedText(std::mt19937& random, std::size_t length) {
+    static const std::vector<std::string> pieces = {
+        "a", "bc", "defgh", "\t", "\xD0\xB6", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\x80", "\xE2\x82", "\n", "\r",
+        std::string(1, '\0'), "0123456789abcdef"};
+    std::string text;
+    while (text.size() < length) {
+        const std::string& piece = pieces[random() % pieces.size()];
+        if (piece == "\n" && !text.empty() && text.back() == '\r') continue;
+        text += piece;
+    }
+    return text;
+}
+
+TEST(LineColumns, ShortAndLongLinesCountLikeAPlainWalk) {
+    std::mt19937 random(7);
+    for (std::size_t length : {std::size_t{40}, LineColumns::ShortLine + 1, std::size_t{50'000}}) {
+        const std::string line = mixedText(random, length);
+        const Document document("first\r\n" + line + "\r\nlast");
+        LineColumns columns(document);
+        expectColumnsMatch(columns, document, 1);
+        EXPECT_EQ(columns.knownWidth(1), countColumns(document, 1).back().column);
+    }
+}
+
+TEST(LineColumns, LegacyTextTakesOneCellPerUnit) {
+    const std::string line = std::string(20'000, 'x') + "\x80\x9F\xE9\t" + std::string(3, '\xD0');
+    const Document document(line, {TextEncoding::Legacy});
+    LineColumns columns(document);
+    expectColumnsMatch(columns, document, 0);
+    EXPECT_EQ(columns.columnOf(document.size()), 20'000u + 3 + 5 + 3);
+}
+
+TEST(LineColumns, TabsAlignToStopsOfEightCells) {
+    const Document document("\tA\r\nab\tB\r\nabcdefgh\tC\r\n\t\tD");
+    LineColumns columns(document);
+    EXPECT_EQ(columns.columnOf(1), 8u);
+    EXPECT_EQ(columns.columnOf(document.lineStart(1) + 3), 8u);
+    EXPECT_EQ(columns.columnOf(document.lineStart(2) + 9), 16u);
+    EXPECT_EQ(columns.columnOf(document.lineStart(3) + 2), 16u);
+    // Clicking in a tab's cells lands on the nearer of its two edges.
+    EXPECT_EQ(columns.nearestPosition(0, 3), 0u);
+    EXPECT_EQ(columns.nearestPosition(0, 5), 1u);
+    EXPECT_EQ(columns.nearestPosition(1, 7), document.lineStart(1) + 3);
+}
+
+TEST(LineColumns, RandomEditsKeepLongLinesExact) {
+    std::mt19937 random(2024);
+    Document document("head\r\n" + mixedText(random, 60'000) + "\r\ntail");
+    LineColumns columns(document);
+    columns.columnOf(document.lineEnd(1));  // indexes the long line
+    for (int round = 0; round < 300; ++round) {
+        const std::size_t start = document.lineStart(1), end = document.lineEnd(1);
+        const std::size_t position = start + random() % (end - start + 1);
+        const std::size_t removed = std::min<std::size_t>(random() % 3 == 0 ? random() % 9000 : random() % 5, end - position);
+        const std::string inserted = mixedText(random, random() % 4 == 0 ? 6000 : random() % 6);
+        const LineColumns::Edit edit = columns.beforeEdit(position, removed);
+        document.replace(position, removed, inserted);
+        columns.afterEdit(edit, inserted.size());
+
+        const std::vector<Cell> cells = countColumns(document, document.lineOf(position));
+        ASSERT_EQ(columns.columnOf(cells.back().position), cells.back().column) << "round " << round;
+        for (int probe = 0; probe < 20; ++probe) {
+            const Cell& cell = cells[random() % cells.size()];
+            ASSERT_EQ(columns.columnOf(cell.position), cell.column) << "round " << round;
+            ASSERT_EQ(columns.cellAt(document.lineOf(position), cell.column), cell) << "round " << round;
+        }
+    }
+    for (std::size_t line = 0; line < document.lineCount(); ++line) expectColumnsMatch(columns, document, line);
+}
+
+TEST(LineColumns, EditsThatSplitOrJoinLinesRenumberThem) {
+    std::mt19937 random(5);
+    const std::string longLine = mixedText(random, 30'000);
+    Document document("a\r\n" + longLine + "\r\n\tz");
+    LineColumns columns(document);
+    columns.columnOf(document.lineEnd(1));
+    // A CR LF typed into the middle of the long line splits it.
+    const std::size_t middle = document.lineStart(1) + 15'000;
+    LineColumns::Edit edit = columns.beforeEdit(middle, 0);
+    document.replace(middle, 0, "\r\n");
+    columns.afterEdit(edit, 2);
+    ASSERT_EQ(document.lineCount(), 4u);
+    for (std::size_t line = 0; line < 4; ++line) expectColumnsMatch(columns, document, line);
+    // Deleting the CR LF joins the lines again.
+    edit = columns.beforeEdit(middle, 2);
+    document.replace(middle, 2, "");
+    columns.afterEdit(edit, 0);
+    ASSERT_EQ(document.lineCount(), 3u);
+    for (std::size_t line = 0; line < 3; ++line) expectColumnsMatch(columns, document, line);
+}
+
+TEST(LineColumns, WidestLineIsEstimatedThenLearned) {
+    // The longest line by units is measured at once when it is short: its tabs make it wider.
+    const Document tabs("ab\r\n\t\t\tx\r\nabc\r\n\t\t\t");
+    LineColumns tabColumns(tabs);
+    EXPECT_EQ(tabColumns.widest(), 25u);
+    // A line shorter in units but wider in cells counts once it has been measured.
+    tabColumns.knownWidth(3);
+    EXPECT_EQ(tabColumns.widest(), 25u);
+    const Document wider("abcdefghij\r\n\t\t");
+    LineColumns widerColumns(wider);
+    EXPECT_EQ(widerColumns.widest(), 10u);
+    widerColumns.knownWidth(1);
+    EXPECT_EQ(widerColumns.widest(), 16u);
+    // A long line starts as its unit count and becomes exact once indexed: 3 units per cell.
+    std::string wide;
+    for (int i = 0; i < 10'000; ++i) wide += "\xE2\x82\xAC";
+    const Document euros("short\r\n" + wide);
+    LineColumns columns(euros);
+    EXPECT_EQ(columns.widest(), 30'000u);
+    columns.columnOf(euros.size());
+    EXPECT_EQ(columns.widest(), 10'000u);
+}
+
+TEST(ScrollScale, RangesBeyondAnIntStillReachTheirEnd) {
+    ScrollScale small;
+    small.setMaximum(1000);
+    EXPECT_EQ(small.barMaximum(), 1000);
+    EXPECT_EQ(small.fromBar(small.toBar(437)), 437u);
+
+    ScrollScale huge;
+    const std::uint64_t lines = 5'000'000'000ull;  // more lines than an int counts
+    huge.setMaximum(lines);
+    EXPECT_LE(static_cast<std::uint64_t>(huge.barMaximum()), ScrollScale::BarLimit);
+    EXPECT_EQ(huge.fromBar(huge.barMaximum()), lines);
+    EXPECT_EQ(huge.toBar(lines), huge.barMaximum());
+    EXPECT_EQ(huge.fromBar(0), 0u);
+    const std::uint64_t middle = lines / 2 + 3;
+    const std::uint64_t back = huge.fromBar(huge.toBar(middle));
+    EXPECT_LE(back, middle);
+    EXPECT_LT(middle - back, 5u);
+    EXPECT_EQ(huge.barSteps(3), 1);  // a page still moves the bar
+    EXPECT_GE(huge.barSteps(lines), huge.barMaximum());
+}
+
+}  // namespace
+}  // namespace norvane::ui
