@@ -1,0 +1,149 @@
+// What the pane shows: display lines, box marks, tabs, scroll ranges and the selection,
+// checked on the painted pixels and on the scroll bars.
+#include "pane_fixture.h"
+
+#include <QImage>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace norvane::ui::test {
+namespace {
+
+class Display : public PaneTest {
+protected:
+    QImage paint() const { return pane->viewport()->grab().toImage(); }
+
+    // Pixels of a cell range that differ clearly from the background: drawn text or marks.
+    int inkIn(const QImage& image, int row, int firstColumn, int columns) const {
+        const QSize cell = pane->cellSize();
+        const double ratio = image.devicePixelRatio();
+        const QColor base = pane->palette().color(QPalette::Active, QPalette::Base);
+        int ink = 0;
+        for (int y = int(row * cell.height() * ratio); y < int((row + 1) * cell.height() * ratio); ++y)
+            for (int x = int(firstColumn * cell.width() * ratio); x < int((firstColumn + columns) * cell.width() * ratio); ++x) {
+                if (x >= image.width() || y >= image.height()) continue;
+                const QColor c = image.pixelColor(x, y);
+                ink += std::abs(c.red() - base.red()) + std::abs(c.green() - base.green()) + std::abs(c.blue() - base.blue()) > 200;
+            }
+        return ink;
+    }
+    int inkInRow(const QImage& image, int row) const { return inkIn(image, row, 0, 40); }
+
+    int highlighted(const QImage& image) const {
+        const QColor highlight = pane->palette().color(QPalette::Active, QPalette::Highlight);
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) count += image.pixelColor(x, y) == highlight;
+        return count;
+    }
+};
+
+TEST_F(Display, BareLineFeedsStayInsideOneLineAsBoxMarks) {
+    load("one\ntwo\nthree");
+    EXPECT_EQ(pane->document().lineCount(), 1u);
+    EXPECT_EQ(pane->verticalScrollBar()->maximum(), 0);
+    QImage image = paint();
+    EXPECT_GT(inkInRow(image, 0), 0);
+    EXPECT_EQ(inkInRow(image, 1), 0);
+    EXPECT_GT(inkIn(image, 0, 3, 1), 0);  // the box of the first LF
+    // The same text with a space in that place leaves the cell empty.
+    load("one two\nthree");
+    EXPECT_EQ(inkIn(paint(), 0, 3, 1), 0);
+
+    // Typing Enter in front of the first LF makes a CR LF pair: two display lines.
+    load("one\ntwo\nthree");
+    pane->setSelStart(3);
+    key(Qt::Key_Return);
+    EXPECT_EQ(pane->text(), "one\r\n\ntwo\nthree");
+    EXPECT_EQ(pane->document().lineCount(), 2u);
+    image = paint();
+    EXPECT_GT(inkInRow(image, 1), 0);
+    EXPECT_GT(inkIn(image, 1, 0, 1), 0);  // the bare LF now opens the second line
+    EXPECT_EQ(inkInRow(image, 2), 0);
+}
+
+TEST_F(Display, CrLfStartsANewLine) {
+    load("one\r\ntwo\r\nthree");
+    EXPECT_EQ(pane->document().lineCount(), 3u);
+    const QImage image = paint();
+    for (int row = 0; row < 3; ++row) EXPECT_GT(inkInRow(image, row), 0) << "row " << row;
+    EXPECT_EQ(inkInRow(image, 3), 0);
+    // The CR LF itself takes no cell: nothing is drawn behind "one".
+    EXPECT_EQ(inkIn(image, 0, 3, 3), 0);
+}
+
+TEST_F(Display, ControlCharactersAreBoxesAndTabsRunToTheNextStop) {
+    load(std::string("a\tb\x01\r\x7F", 6) + std::string(1, '\0') + "\xC2\x85" "c");
+    const QImage image = paint();
+    EXPECT_GT(inkIn(image, 0, 0, 1), 0);
+    EXPECT_EQ(inkIn(image, 0, 1, 7), 0);  // the tab's cells
+    for (int column = 8; column <= 14; ++column) EXPECT_GT(inkIn(image, 0, column, 1), 0) << "column " << column;
+    EXPECT_EQ(pane->columnOf(pane->document().size()), 15u);
+}
+
+TEST_F(Display, TheEndOfTheLongestLineCanBeScrolledTo) {
+    for (const std::size_t length : {std::size_t{300}, std::size_t{100'000}}) {
+        // Tabs make the line wider in cells than in units; the last character is a Z.
+        std::string line;
+        while (line.size() < length) line += "word\tx\n";
+        line += "Z";
+        load("short\r\n" + line + "\r\nend");
+        pane->setSelStart(pane->document().lineStart(1));
+        key(Qt::Key_End);
+        const std::uint64_t lastColumn = pane->columnOf(pane->document().lineEnd(1) - 1);
+        const QScrollBar* bar = pane->horizontalScrollBar();
+        EXPECT_EQ(static_cast<std::uint64_t>(bar->maximum()), lastColumn + 2 - pane->visibleColumns()) << length;
+        EXPECT_EQ(bar->value(), bar->maximum());
+        EXPECT_GE(lastColumn, pane->firstVisibleColumn());
+        EXPECT_LT(lastColumn, pane->firstVisibleColumn() + pane->visibleColumns());
+        EXPECT_GT(inkIn(paint(), 1, static_cast<int>(lastColumn - pane->firstVisibleColumn()), 1), 0);
+        // Back home, then the scroll bar alone reaches the same place.
+        key(Qt::Key_Home, Qt::ControlModifier);
+        EXPECT_EQ(pane->firstVisibleColumn(), 0u);
+        pane->horizontalScrollBar()->setValue(pane->horizontalScrollBar()->maximum());
+        EXPECT_LT(lastColumn, pane->firstVisibleColumn() + pane->visibleColumns());
+        EXPECT_GE(lastColumn, pane->firstVisibleColumn());
+    }
+}
+
+TEST_F(Display, TheVerticalScrollBarReachesTheLastLine) {
+    std::string text;
+    for (int i = 0; i < 1000; ++i) text += "line\r\n";
+    text += "last";
+    load(text);
+    QScrollBar* bar = pane->verticalScrollBar();
+    EXPECT_EQ(static_cast<std::size_t>(bar->maximum()), 1001 - pane->visibleLines());
+    EXPECT_EQ(static_cast<std::size_t>(bar->pageStep()), pane->visibleLines());
+    bar->setValue(bar->maximum());
+    EXPECT_EQ(pane->firstVisibleLine() + pane->visibleLines(), 1001u);
+    EXPECT_GT(inkInRow(paint(), static_cast<int>(pane->visibleLines()) - 1), 0);
+}
+
+TEST_F(Display, TheSelectionShowsOnlyWhileThePaneHasTheFocus) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* other = new QLineEdit;
+    layout->addWidget(other);
+    layout->addWidget(pane.get());
+    // The fixture owns the pane: take it out of the window before the window goes.
+    const struct TakeBack {
+        TextPane* pane;
+        ~TakeBack() { pane->setParent(nullptr); }
+    } takeBack{pane.get()};
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    load("select me");
+    pane->setFocus();
+    key(Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_GT(highlighted(paint()), 0);
+    other->setFocus();
+    EXPECT_EQ(highlighted(paint()), 0);
+    EXPECT_EQ(pane->selText(), "select me");
+    pane->setFocus();
+    EXPECT_GT(highlighted(paint()), 0);
+}
+
+}  // namespace
+}  // namespace norvane::ui::test
