@@ -11,4 +11,5 @@ if [ ! -x build/bench/norvane_bench ]; then
   exit 1
 fi
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
-exec build/bench/norvane_bench "$@"
+build/bench/norvane_bench "$@"
+build/bench/pane/norvane_pane_bench "$@"

@@ -7,6 +7,7 @@ namespace {
 
 // Long lines whose index is kept; the one used longest ago goes first.
 constexpr std::size_t MaxIndexedLines = 8;
+constexpr std::size_t MaxCharacterUnits = 4;
 
 }  // namespace
 
@@ -105,14 +106,15 @@ void LineColumns::afterEdit(const Edit& edit, std::size_t inserted) {
 
 Cell LineColumns::startFor(std::size_t line, std::size_t position) {
     const std::size_t start = document_.lineStart(line);
-    if (document_.lineEnd(line) - start <= ShortLine) return {start, 0};
+    if (document_.lineEnd(line) - start <= ShortLine || position - start <= ShortLine) return {start, 0};
     const Cell boundary = index(line).boundaryAtOffset(position - start);
     return {start + boundary.position, boundary.column};
 }
 
 Cell LineColumns::startForColumn(std::size_t line, std::uint64_t column) {
     const std::size_t start = document_.lineStart(line);
-    if (document_.lineEnd(line) - start <= ShortLine) return {start, 0};
+    // A column is reached within MaxCharacterUnits units per cell.
+    if (document_.lineEnd(line) - start <= ShortLine || column <= ShortLine / MaxCharacterUnits) return {start, 0};
     const Cell boundary = index(line).boundaryAtColumn(column);
     return {start + boundary.position, boundary.column};
 }

@@ -63,7 +63,7 @@ private:
     };
 
     // Where to start walking to reach `position` or `column` in a line: the line's start,
-    // or for a long line the nearest chunk boundary before the target.
+    // or, for a target far into a long line, the nearest chunk boundary before it.
     Cell startFor(std::size_t line, std::size_t position);
     Cell startForColumn(std::size_t line, std::uint64_t column);
     ColumnIndex* indexOf(std::size_t line);
