@@ -30,26 +30,26 @@ bool isBoxed(char32_t c) {
 }
 
 // Collects neighbouring printable ASCII cells of one colour into one string, drawn in one
-// call; any other character is drawn on its own at the start of its cell, so a glyph of
-// another width never shifts the cells behind it.
+// call. Any other character is drawn on its own at the start of its cell, and a glyph
+// wider than a cell (a CJK ideograph, say) is squeezed into it, so the cells behind it
+// stay where the column arithmetic puts them.
 class TextRun {
 public:
     TextRun(QPainter& painter, int baseline, int cellWidth)
         : painter_(painter), baseline_(baseline), cellWidth_(cellWidth) {}
 
     void add(int x, char32_t c, const QColor& colour) {
+        if (c > 0x7F) {
+            flush();
+            drawAlone(x, c, colour);
+            return;
+        }
         if (!text_.isEmpty() && (colour != colour_ || x != x_ + cellWidth_ * static_cast<int>(text_.size()))) flush();
         if (text_.isEmpty()) {
             x_ = x;
             colour_ = colour;
         }
-        if (c > 0xFFFF) {
-            text_ += QChar(QChar::highSurrogate(c));
-            text_ += QChar(QChar::lowSurrogate(c));
-        } else {
-            text_ += QChar(static_cast<char16_t>(c));
-        }
-        if (c > 0x7F) flush();
+        text_ += QChar(static_cast<char16_t>(c));
     }
 
     void flush() {
@@ -60,6 +60,27 @@ public:
     }
 
 private:
+    void drawAlone(int x, char32_t c, const QColor& colour) {
+        QString glyph;
+        if (c > 0xFFFF) {
+            glyph += QChar(QChar::highSurrogate(c));
+            glyph += QChar(QChar::lowSurrogate(c));
+        } else {
+            glyph += QChar(static_cast<char16_t>(c));  // an unpaired surrogate shows as the font's box
+        }
+        painter_.setPen(colour);
+        const int advance = painter_.fontMetrics().horizontalAdvance(glyph);
+        if (advance <= cellWidth_) {
+            painter_.drawText(QPoint(x, baseline_), glyph);
+            return;
+        }
+        painter_.save();
+        painter_.translate(x, baseline_);
+        painter_.scale(static_cast<double>(cellWidth_) / advance, 1.0);
+        painter_.drawText(QPoint(0, 0), glyph);
+        painter_.restore();
+    }
+
     QPainter& painter_;
     int baseline_;
     int cellWidth_;
