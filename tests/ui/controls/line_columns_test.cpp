@@ -2,6 +2,7 @@
 // plain character-by-character count, also under random edits.
 #include "engine/document.h"
 #include "engine/text_encoding.h"
+#include "ui/controls/column_index.h"
 #include "ui/controls/line_columns.h"
 #include "ui/controls/scroll_scale.h"
 
@@ -114,6 +115,41 @@ TEST(LineColumns, RandomEditsKeepLongLinesExact) {
         }
     }
     for (std::size_t line = 0; line < document.lineCount(); ++line) expectColumnsMatch(columns, document, line);
+}
+
+TEST(ColumnIndex, EditsBesideAChunkBoundaryRegroupTheUnitsAcrossIt) {
+    // A lone lead or continuation unit right at the end of the first chunk: an edit next to
+    // it changes which units form a character on both sides of the chunk boundary.
+    const std::vector<std::string> edges = {"\xE2", "\xE2\x82", "\xF0\x9F\x98", "\xAC", "\x82\xAC", "\xE2\x82\xAC"};
+    const std::vector<std::pair<std::size_t, std::string>> edits = {
+        {0, "\xE2"}, {0, "\xE2\x82"}, {0, "\x82"}, {0, "\xAC\xAC"}, {0, "\t"}, {1, ""}, {2, ""}, {1, "b"}};
+    for (const std::string& edge : edges) {
+        for (std::size_t shift = 0; shift < 3; ++shift) {
+            const std::string text = std::string(ColumnIndex::ChunkUnits - shift, 'a') + edge + "\xAC\x82a\tb" +
+                                     std::string(ColumnIndex::ChunkUnits, 'c');
+            for (int delta = -4; delta <= 4; ++delta) {
+                for (const auto& [removed, inserted] : edits) {
+                    Document document(text);
+                    ColumnIndex index(document, 0, document.size());
+                    const std::size_t position = index.boundaryAtOffset(ColumnIndex::ChunkUnits + 8).position + delta;
+                    document.replace(position, removed, inserted);
+                    index.edited(document, 0, document.size(), position, removed, inserted.size());
+
+                    const std::vector<Cell> cells = countColumns(document, 0);
+                    ASSERT_EQ(index.length(), document.size());
+                    ASSERT_EQ(index.width(), cells.back().column);
+                    // Every chunk boundary is a character boundary at its true column.
+                    std::vector<std::int64_t> columnAt(document.size() + 1, -1);
+                    for (const Cell& cell : cells) columnAt[cell.position] = static_cast<std::int64_t>(cell.column);
+                    for (const Cell& cell : cells) {
+                        const Cell chunkStart = index.boundaryAtOffset(cell.position);
+                        ASSERT_EQ(columnAt[chunkStart.position], static_cast<std::int64_t>(chunkStart.column))
+                            << "edge " << edge.size() << " shift " << shift << " delta " << delta;
+                    }
+                }
+            }
+        }
+    }
 }
 
 TEST(LineColumns, EditsThatSplitOrJoinLinesRenumberThem) {
