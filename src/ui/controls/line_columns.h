@@ -41,7 +41,8 @@ public:
 
     // The widest line's width in cells, as far as known.
     std::uint64_t widest() const { return std::max(estimate_, learned_); }
-    void learnWidth(std::size_t line, std::uint64_t width);
+    // Some line reaches at least this column (the caret stands there, say).
+    void includeColumn(std::uint64_t column) { learned_ = std::max(learned_, column); }
 
     // Edits: call beforeEdit, replace the units, then afterEdit with what it returned.
     struct Edit {
@@ -68,6 +69,7 @@ private:
     Cell startForColumn(std::size_t line, std::uint64_t column);
     ColumnIndex* indexOf(std::size_t line);
     ColumnIndex& index(std::size_t line);
+    void learnWidth(std::size_t line, std::uint64_t width);
 
     const Document& document_;
     std::vector<Indexed> indexed_;  // a few recently used long lines

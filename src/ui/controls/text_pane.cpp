@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
-#include <QMimeData>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -44,6 +43,7 @@ TextPane::TextPane(QWidget* parent) : QAbstractScrollArea(parent) {
 TextPane::~TextPane() = default;
 
 void TextPane::setDocument(Document document) {
+    Q_ASSERT(!changing_);
     document_ = std::move(document);
     documentReplaced();
 }
@@ -73,6 +73,7 @@ void TextPane::documentReplaced() {
 }
 
 void TextPane::setText(std::string_view text) {
+    Q_ASSERT(!changing_);
     document_.setText(text);
     documentReplaced();
 }
@@ -142,6 +143,7 @@ void TextPane::selectAll() {
 // Edits
 
 void TextPane::replaceUnits(std::size_t position, std::size_t removed, std::string_view inserted) {
+    Q_ASSERT(!changing_);
     const LineColumns::Edit edit = columns_.beforeEdit(position, removed);
     document_.replace(position, removed, inserted);
     columns_.afterEdit(edit, inserted.size());
@@ -258,8 +260,8 @@ void TextPane::ensureVisible(std::size_t position) {
     if (changing_) return;
     const std::size_t line = document_.lineOf(position);
     const std::uint64_t column = columnOf(position);
-    // The caret needs the cell behind the line's last character.
-    if (column + 1 > columns_.widest()) columns_.learnWidth(line, column);
+    columns_.knownWidth(line);
+    columns_.includeColumn(column);
     updateScrollBars();
     std::size_t top = topLine_;
     const std::size_t lines = visibleLines();

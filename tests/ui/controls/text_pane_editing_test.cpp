@@ -7,6 +7,8 @@
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QVBoxLayout>
 
@@ -225,6 +227,33 @@ TEST_F(Editing, ClipboardTextIsPlainTextWithThePlatformsLineBreaks) {
     key(Qt::Key_X, Qt::ControlModifier);
     EXPECT_EQ(pane->text(), "ab\nc\xD0\xB6" "1\r\n2\r\n3\r\n4");
     EXPECT_EQ(QGuiApplication::clipboard()->text(), lineBreak);
+}
+
+TEST_F(Editing, TheContextMenuOffersTheEditCommands) {
+    load("cut here");
+    pane->setSelStart(4);
+    pane->setSelLength(4);
+    QGuiApplication::clipboard()->clear();
+    QStringList offered, enabled;
+    // The menu runs modally: look at it and pick "Cut" once it is open.
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator()) continue;
+            const QString name = action->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&'));
+            offered << name;
+            if (action->isEnabled()) enabled << name;
+            if (name == "Cut") action->trigger();
+        }
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, boundaryPoint(0, 2), pane->viewport()->mapToGlobal(boundaryPoint(0, 2)));
+    QApplication::sendEvent(pane->viewport(), &event);
+    EXPECT_EQ(offered, QStringList({"Undo", "Cut", "Copy", "Paste", "Delete", "Select All"}));
+    EXPECT_EQ(enabled, QStringList({"Cut", "Copy", "Delete", "Select All"}));
+    EXPECT_EQ(pane->text(), "cut ");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "here");
 }
 
 TEST_F(Editing, UndoTakesBackTheLastEditAndASecondUndoRedoesIt) {
