@@ -57,11 +57,12 @@ constexpr std::array<MoveKey, 12> MoveKeys{{
 constexpr std::array<QKeySequence::StandardKey, 5> CommandKeys{
     QKeySequence::Undo, QKeySequence::Cut, QKeySequence::Copy, QKeySequence::Paste, QKeySequence::SelectAll};
 
+// Ctrl, Alt and Meta make a key a command for the window, not text; but AltGr, which
+// arrives as Ctrl+Alt on Windows, still types its character.
 bool hasCommandModifier(const QKeyEvent* event) {
     const Qt::KeyboardModifiers mods = event->modifiers();
-    // AltGr arrives as Ctrl+Alt on Windows and still types a character.
     const bool altGr = (mods & Qt::ControlModifier) && (mods & Qt::AltModifier);
-    return ((mods & Qt::ControlModifier) && !altGr) || (mods & Qt::MetaModifier);
+    return !altGr && (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
 }
 
 // Key text that types characters: printable, no control characters.

@@ -23,6 +23,9 @@ TEST_F(Editing, TypingAndEnterInsertTextAndCrLf) {
     key(Qt::Key_Return);
     type("c");
     key(Qt::Key_Enter);
+    // Alt and Ctrl with a letter are commands for the window, not text.
+    QTest::keyClick(pane.get(), Qt::Key_F, Qt::AltModifier);
+    QTest::keyClick(pane.get(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(pane->text(), "ab\r\nc\r\n");
     EXPECT_EQ(pane->document().lineCount(), 3u);
     EXPECT_EQ(pane->caretPosition(), 7u);
