@@ -1,25 +1,22 @@
-// Program entry: starts Qt and shows the start-up window.
+// Program entry: starts the application and shows the main window.
 #include "app/identity/identity.h"
-#include "engine/title_line.h"
+#include "ui/main/command_line.h"
+#include "ui/main/frm_main.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QString>
-#include <QWidget>
 
-int main(int argc, char *argv[]) {
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(norvane::identity::Title.data(),
-                                                       qsizetype(norvane::identity::Title.size())));
+    QApplication::setApplicationName(
+        QString::fromUtf8(norvane::identity::Title.data(), qsizetype(norvane::identity::Title.size())));
     QIcon icon;
     icon.addFile(QStringLiteral(":/norvane/norvane-16.png"));
     icon.addFile(QStringLiteral(":/norvane/norvane-32.png"));
     QApplication::setWindowIcon(icon);
 
-    // Placeholder until the main window exists.
-    QWidget window;
-    window.setWindowTitle(QString::fromStdString(norvane::titleNoFile(norvane::identity::Version)));
-    window.resize(480, 320);
+    norvane::ui::frmMain window(norvane::ui::programCommandLine());
     window.show();
     return QApplication::exec();
 }

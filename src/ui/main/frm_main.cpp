@@ -6,6 +6,7 @@
 #include "engine/line_fixer.h"
 #include "engine/title_line.h"
 #include "platform/file_io.h"
+#include "ui/about/frm_about.h"
 #include "ui/controls/text_pane.h"
 #include "ui/main/enter_presses_button.h"
 #include "ui/main/input_blocker.h"
@@ -56,17 +57,22 @@ Document readDocument(const QString& path) {
     }
 }
 
+}  // namespace
+
 // The services not handed in are the real ones.
-frmMain::Services completed(frmMain::Services services, QWidget* owner) {
+frmMain::Services frmMain::completed(Services services) {
     if (!services.files) services.files = std::make_unique<FileDialogPrompter>();
-    if (!services.messages) services.messages = std::make_unique<MessageBoxSink>(owner);
+    if (!services.messages) services.messages = std::make_unique<MessageBoxSink>(this);
+    if (!services.showAbout) {
+        services.showAbout = [this, messages = services.messages.get()](QWidget& owner) {
+            frmAbout::showModal(owner, system_.services(), *messages);
+        };
+    }
     return services;
 }
 
-}  // namespace
-
 frmMain::frmMain(const QString& commandLine, Services services)
-    : services_(completed(std::move(services), this)), CommonDialog1(*services_.files) {
+    : services_(completed(std::move(services))), CommonDialog1(*services_.files) {
     setObjectName(QStringLiteral("frmMain"));
     createControls();
     resize(twipsToPixels(*this, MainLayout::InitialClientSize));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/services.h"
 #include "ui/main/common_dialog.h"
 #include "ui/main/file_prompter.h"
 #include "ui/main/message_sink.h"
@@ -41,6 +42,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    Services completed(Services services);
     void createControls();
     void Form_Load(const QString& commandLine);
     void Form_Resize();
@@ -56,6 +58,7 @@ private:
     void setOuterSizeTwips(QSize twips);
     void sizePane(QSize available);
 
+    platform::SystemServices system_;
     Services services_;
     CommonDialog CommonDialog1;
 

@@ -53,7 +53,7 @@ window=$(wait_window '^Norvane v2\.1 - \[No File\]$')
 shot 1-start
 
 click_control 120 120 1335 375   # Open File...
-dialog=$(wait_window 'Open|Select|File')
+dialog=$(wait_window '^Open$')
 xdotool windowfocus --sync "$dialog"
 sleep 0.3
 xdotool type --delay 5 "$work/a.txt"
