@@ -4,7 +4,7 @@
 #include "engine/version_numbers.h"
 #include "ui/about/about_layout.h"
 #include "ui/about/label_fonts.h"
-#include "ui/main/twips.h"
+#include "ui/controls/twips.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -3,7 +3,7 @@
 
 #include "ui/about/frm_about.h"
 
-#include "ui/main/message_sink.h"
+#include "ui/controls/message_sink.h"
 
 namespace norvane::ui {
 namespace {

@@ -11,7 +11,7 @@
 #include "ui/main/enter_presses_button.h"
 #include "ui/main/input_blocker.h"
 #include "ui/main/main_layout.h"
-#include "ui/main/twips.h"
+#include "ui/controls/twips.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

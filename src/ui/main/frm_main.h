@@ -3,7 +3,7 @@
 #include "platform/services.h"
 #include "ui/main/common_dialog.h"
 #include "ui/main/file_prompter.h"
-#include "ui/main/message_sink.h"
+#include "ui/controls/message_sink.h"
 
 #include <QString>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "ui/main/message_sink.h"
+#include "ui/controls/message_sink.h"
 
 #include "app/identity/identity.h"
 
