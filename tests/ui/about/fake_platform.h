@@ -4,7 +4,7 @@
 // asked of them.
 
 #include "platform/services.h"
-#include "ui/main/message_sink.h"
+#include "ui/controls/message_sink.h"
 
 #include <QStringList>
 

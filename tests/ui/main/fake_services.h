@@ -2,7 +2,7 @@
 
 #include "ui/main/file_prompter.h"
 #include "ui/main/frm_main.h"
-#include "ui/main/message_sink.h"
+#include "ui/controls/message_sink.h"
 
 #include <deque>
 #include <optional>
