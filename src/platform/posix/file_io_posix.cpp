@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <system_error>
 #include <utility>
@@ -66,6 +67,7 @@ void writeAll(int fd, const char* data, std::size_t size, const fs::path& path) 
 // bypassing the page cache where the file system allows it: for large files that is
 // several times faster than buffered writing, which must first create a cache page for
 // every 4 KiB written.
+// `path` is the file being replaced, the one that error messages name.
 class TemporaryFileSink final : public ByteSink {
 public:
     TemporaryFileSink(int fd, fs::path path) : fd_(fd), path_(std::move(path)), block_(BlockSize) {
@@ -76,6 +78,14 @@ public:
     }
 
     void write(const char* data, std::size_t size) override {
+        // Whole aligned blocks of a large buffer go to the disk straight from it: one big
+        // write lets the kernel keep the disk busy, and skips the copy into the block.
+        if (direct_ && used_ == 0 && size >= BlockSize && reinterpret_cast<std::uintptr_t>(data) % Alignment == 0) {
+            const std::size_t aligned = size / Alignment * Alignment;
+            writeBlocks(data, aligned);
+            data += aligned;
+            size -= aligned;
+        }
         while (size > 0) {
             std::size_t part = std::min(size, BlockSize - used_);
             std::memcpy(block_.data() + used_, data, part);
@@ -83,7 +93,7 @@ public:
             data += part;
             size -= part;
             if (used_ == BlockSize) {
-                writeAll(fd_, block_.data(), used_, path_);
+                writeBlocks(block_.data(), used_);
                 used_ = 0;
             }
         }
@@ -91,9 +101,7 @@ public:
 
     // Writes what is left (a partial block, so without direct I/O) and flushes to disk.
     void finish() {
-#ifdef O_DIRECT
-        if (direct_) ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_DIRECT);
-#endif
+        stopDirect();
         writeAll(fd_, block_.data(), used_, path_);
         used_ = 0;
 #if defined(__APPLE__)
@@ -104,7 +112,33 @@ public:
     }
 
 private:
+    // Writes whole blocks, directly where that works. A device that wants a larger
+    // alignment than ours refuses with EINVAL before writing anything: write through the
+    // page cache instead.
+    void writeBlocks(const char* data, std::size_t size) {
+        if (direct_) {
+            const ssize_t written = ::write(fd_, data, size);
+            if (written >= 0) {
+                data += written;
+                size -= static_cast<std::size_t>(written);
+            } else if (errno == EINVAL) {
+                stopDirect();
+            } else if (errno != EINTR) {
+                throwFileError("write", path_, errno);
+            }
+        }
+        writeAll(fd_, data, size, path_);
+    }
+
+    void stopDirect() {
+#ifdef O_DIRECT
+        if (direct_) ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_DIRECT);
+#endif
+        direct_ = false;
+    }
+
     static constexpr std::size_t BlockSize = 4 << 20;
+    static constexpr std::size_t Alignment = 4096;  // what direct I/O asks of addresses and sizes
     int fd_;
     fs::path path_;
     PageBuffer block_;
@@ -172,7 +206,7 @@ void writeFileAtomically(const fs::path& requested, const std::function<void(Byt
         }
         if (::fchmod(fd.get(), mode) != 0) throwFileError("save", target, errno);
 
-        TemporaryFileSink sink(fd.get(), temporary);
+        TemporaryFileSink sink(fd.get(), target);
         produce(sink);
         sink.finish();
         if (::close(fd.release()) != 0) throwFileError("save", target, errno);
