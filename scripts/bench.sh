@@ -10,6 +10,11 @@ if [ ! -x build/bench/norvane_bench ]; then
   echo "bench: build/bench/norvane_bench was not built (no benchmarks yet, or NORVANE_BUILD_BENCHMARKS is OFF)" >&2
   exit 1
 fi
-export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 build/bench/norvane_bench "$@"
-build/bench/pane/norvane_pane_bench "$@"
+QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" build/bench/pane/norvane_pane_bench "$@"
+# The window benchmark starts the program in an X server: a virtual one if there is none.
+if [ -n "${DISPLAY:-}" ]; then
+  build/bench/window/norvane_window_bench "$@"
+else
+  xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" build/bench/window/norvane_window_bench "$@"
+fi
