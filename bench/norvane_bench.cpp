@@ -65,40 +65,20 @@ void benchFixer(const fs::path& input, std::size_t size, int runs) {
 
 void benchAgainstUnix2dos(const fs::path& self, const fs::path& input, const fs::path& folder, std::size_t size,
                           int runs) {
-    const fs::path ours = folder / "ours.txt", theirs = folder / "theirs.txt";
-    std::vector<double> ourTimes, peerTimes, peaks;
-    bool havePeer = true;
-    for (int run = 0; run < runs; ++run) {
-        fs::copy_file(input, ours, fs::copy_options::overwrite_existing);
-        fs::copy_file(input, theirs, fs::copy_options::overwrite_existing);
-        ChildResult job = runChild({self.string(), "--job", ours.string()});
-        if (!job.ok) {
-            std::printf("load/fix/save job failed\n");
-            return;
-        }
+    std::vector<double> peaks;
+    const PeerComparison comparison = compareWithUnix2dos(input, folder, runs, [&](const fs::path& copy) {
+        const ChildResult job = runChild({self.string(), "--job", copy.string()});
         double seconds = 0, peak = 0;
-        std::istringstream(job.output) >> seconds >> peak;
-        ourTimes.push_back(seconds);
-        peaks.push_back(peak);
-        ChildResult peer = runChild({"unix2dos", "-q", theirs.string()});
-        if (!peer.ok) {
-            havePeer = false;
-            break;
+        if (!job.ok || !(std::istringstream(job.output) >> seconds >> peak)) {
+            std::printf("load/fix/save job failed\n");
+            std::exit(1);
         }
-        peerTimes.push_back(peer.seconds);
-    }
-    const double mb = size / 1e6, ourTime = median(ourTimes), peak = median(peaks);
-    std::printf("save:    load, fix and save %.0f MB in %.1f ms\n", mb, ourTime * 1e3);
-    if (havePeer) {
-        const double peerTime = median(peerTimes);
-        std::printf("  unix2dos on the same file: %.1f ms\n", peerTime * 1e3);
-        std::printf("  -> time = %.2f x unix2dos (bar: <= 0.5)  %s\n", ourTime / peerTime,
-                    verdict(ourTime / peerTime <= 0.5));
-        const bool same = readFile(ours) == readFile(theirs);
-        std::printf("  -> saved bytes identical to unix2dos output: %s  %s\n", same ? "yes" : "NO", verdict(same));
-    } else {
-        std::printf("  unix2dos not found: comparison skipped (install the dos2unix package)\n");
-    }
+        peaks.push_back(peak);
+        return seconds;
+    });
+    const double mb = size / 1e6, peak = median(peaks);
+    std::printf("save:    load, fix and save %.0f MB in %.1f ms\n", mb, comparison.ourSeconds * 1e3);
+    printPeerComparison(comparison);
     std::printf("memory:  peak resident %.0f MB for a %.0f MB file\n", peak / 1e6, mb);
     std::printf("  -> peak = %.2f x file size (bar: < 4)  %s\n", peak / size, verdict(peak / size < 4));
 }
@@ -106,27 +86,18 @@ void benchAgainstUnix2dos(const fs::path& self, const fs::path& input, const fs:
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::size_t sizeMb = 100;
-    int runs = 5;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--job" && i + 1 < argc) return runJob(argv[i + 1]);
-        if (argument == "--size-mb" && i + 1 < argc) sizeMb = std::stoul(argv[++i]);
-        else if (argument == "--runs" && i + 1 < argc) runs = std::max(1, std::stoi(argv[++i]));
-        else {
-            std::fprintf(stderr, "usage: %s [--size-mb N] [--runs N]\n", argv[0]);
-            return 2;
-        }
-    }
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string(argv[i]) == "--job") return runJob(argv[i + 1]);
+    const BenchOptions options = parseOptions(argc, argv, {});
     const ScratchFolder scratch;
     const fs::path folder = scratch.path();
     const fs::path input = folder / "input.txt";
-    const std::string text = makeLfText(sizeMb << 20);
+    const std::string text = makeLfText(options.sizeMb << 20);
     writeFile(input, text);
     std::printf("input: %zu bytes, %zu lines ending in LF\n", text.size(),
                 static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
 
-    benchFixer(input, text.size(), runs);
-    benchAgainstUnix2dos(fs::canonical("/proc/self/exe"), input, folder, text.size(), runs);
+    benchFixer(input, text.size(), options.runs);
+    benchAgainstUnix2dos(fs::canonical("/proc/self/exe"), input, folder, text.size(), options.runs);
     return 0;
 }

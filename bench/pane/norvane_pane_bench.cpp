@@ -137,12 +137,9 @@ private:
 
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::size_t sizeMb = 100;
-    int runs = 20;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--size-mb") == 0) sizeMb = std::stoul(argv[i + 1]);
-        if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::stoi(argv[i + 1]));
-    }
+    const BenchOptions options = parseOptions(argc, argv, {.sizeMb = 100, .runs = 20});
+    const std::size_t sizeMb = options.sizeMb;
+    const int runs = options.runs;
     QApplication application(argc, argv);
     PaneBench bench(runs);
     const std::size_t size = sizeMb * 1'000'000;

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -29,6 +31,58 @@ pid_t spawn(std::vector<std::string>& arguments, int outputFd) {
 }
 
 }  // namespace
+
+BenchOptions parseOptions(int argc, char** argv, BenchOptions options, const std::function<int(int)>& extra) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--size-mb" && i + 1 < argc) {
+            options.sizeMb = std::stoul(argv[++i]);
+        } else if (argument == "--runs" && i + 1 < argc) {
+            options.runs = std::max(1, std::stoi(argv[++i]));
+        } else if (const int taken = extra ? extra(i) : 0; taken > 0) {
+            i += taken - 1;
+        } else {
+            std::fprintf(stderr, "usage: %s [--size-mb N] [--runs N]\n", argv[0]);
+            std::exit(2);
+        }
+    }
+    return options;
+}
+
+PeerComparison compareWithUnix2dos(const std::filesystem::path& input, const std::filesystem::path& folder,
+                                   int runs, const std::function<double(const std::filesystem::path&)>& ours) {
+    namespace fs = std::filesystem;
+    const fs::path ourCopy = folder / "ours.txt", peerCopy = folder / "theirs.txt";
+    std::vector<double> ourTimes, peerTimes;
+    bool havePeer = true;
+    for (int run = 0; run < runs; ++run) {
+        fs::copy_file(input, ourCopy, fs::copy_options::overwrite_existing);
+        fs::copy_file(input, peerCopy, fs::copy_options::overwrite_existing);
+        ourTimes.push_back(ours(ourCopy));
+        const ChildResult peer = runChild({"unix2dos", "-q", peerCopy.string()});
+        havePeer = havePeer && peer.ok;
+        peerTimes.push_back(peer.seconds);
+    }
+    PeerComparison comparison;
+    comparison.ourSeconds = median(ourTimes);
+    if (havePeer) {
+        comparison.peerSeconds = median(peerTimes);
+        comparison.identical = readFile(ourCopy) == readFile(peerCopy);
+    }
+    return comparison;
+}
+
+void printPeerComparison(const PeerComparison& comparison) {
+    if (comparison.peerSeconds == 0) {
+        std::printf("  unix2dos not found: comparison skipped (install the dos2unix package)\n");
+        return;
+    }
+    const double ratio = comparison.ourSeconds / comparison.peerSeconds;
+    std::printf("  unix2dos on the same file: %.1f ms\n", comparison.peerSeconds * 1e3);
+    std::printf("  -> time = %.2f x unix2dos (bar: <= 0.5)  %s\n", ratio, verdict(ratio <= 0.5));
+    std::printf("  -> saved bytes identical to unix2dos output: %s  %s\n", comparison.identical ? "yes" : "NO",
+                verdict(comparison.identical));
+}
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 

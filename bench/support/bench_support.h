@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -10,6 +11,18 @@
 namespace norvane::bench {
 
 using Clock = std::chrono::steady_clock;
+
+// Options every benchmark takes: --size-mb N (the generated input) and --runs N.
+struct BenchOptions {
+    std::size_t sizeMb = 100;
+    int runs = 5;
+};
+
+// Reads the options, leaving the defaults given for those not on the command line;
+// `extra` says how to treat any other argument: given its index, it returns how many
+// arguments it took, or 0 for an unknown one. Prints the usage and exits on a bad one.
+BenchOptions parseOptions(int argc, char** argv, BenchOptions defaults,
+                          const std::function<int(int index)>& extra = {});
 
 double secondsSince(Clock::time_point start);
 double median(std::vector<double> values);
@@ -38,6 +51,21 @@ struct ChildResult {
     double seconds = 0;  // wall time from start to exit
     std::string output;  // what it wrote to standard output
 };
+
+// One way of turning a copy of an LF file into CR LF, compared with unix2dos on another.
+struct PeerComparison {
+    double ourSeconds = 0;     // median
+    double peerSeconds = 0;    // median; 0 when unix2dos is missing
+    bool identical = false;    // the two results, byte for byte
+};
+
+// Copies `input` twice into `folder` for each of `runs` runs, converts one copy with `ours`
+// (which returns the seconds it took) and the other with unix2dos, and compares them.
+PeerComparison compareWithUnix2dos(const std::filesystem::path& input, const std::filesystem::path& folder,
+                                   int runs, const std::function<double(const std::filesystem::path&)>& ours);
+
+// Prints the comparison's ratio and byte identity with their verdicts.
+void printPeerComparison(const PeerComparison& comparison);
 
 // Runs a program (looked up on PATH) to its end.
 ChildResult runChild(std::vector<std::string> arguments);

@@ -65,31 +65,13 @@ double openFixAndSave(const fs::path& file) {
 
 void benchOpenFixSave(std::size_t sizeMb, int runs) {
     const ScratchFolder scratch;
-    const fs::path input = scratch.path() / "input.txt", ours = scratch.path() / "ours.txt",
-                   theirs = scratch.path() / "theirs.txt";
+    const fs::path input = scratch.path() / "input.txt";
     const std::string text = makeLfText(sizeMb << 20);
     writeFile(input, text);
-    std::vector<double> ourTimes, peerTimes;
-    bool havePeer = true;
-    for (int run = 0; run < runs; ++run) {
-        fs::copy_file(input, ours, fs::copy_options::overwrite_existing);
-        fs::copy_file(input, theirs, fs::copy_options::overwrite_existing);
-        ourTimes.push_back(openFixAndSave(ours));
-        const ChildResult peer = runChild({"unix2dos", "-q", theirs.string()});
-        havePeer = havePeer && peer.ok;
-        peerTimes.push_back(peer.seconds);
-    }
-    const double ours_ = median(ourTimes);
-    std::printf("window:  open, fix and save %.0f MB through the window in %.1f ms\n", text.size() / 1e6, ours_ * 1e3);
-    if (!havePeer) {
-        std::printf("  unix2dos not found: comparison skipped (install the dos2unix package)\n");
-        return;
-    }
-    const double peer = median(peerTimes);
-    std::printf("  unix2dos on the same file: %.1f ms\n", peer * 1e3);
-    std::printf("  -> time = %.2f x unix2dos (bar: <= 0.5)  %s\n", ours_ / peer, verdict(ours_ / peer <= 0.5));
-    const bool same = readFile(ours) == readFile(theirs);
-    std::printf("  -> saved bytes identical to unix2dos output: %s  %s\n", same ? "yes" : "NO", verdict(same));
+    const PeerComparison comparison = compareWithUnix2dos(input, scratch.path(), runs, openFixAndSave);
+    std::printf("window:  open, fix and save %.0f MB through the window in %.1f ms\n", text.size() / 1e6,
+                comparison.ourSeconds * 1e3);
+    printPeerComparison(comparison);
 }
 
 bool windowShown() { return runChild({"xdotool", "search", "--onlyvisible", "--name", "^Norvane v2"}).ok; }
@@ -124,22 +106,12 @@ void benchStartup(int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::size_t sizeMb = 100;
-    int runs = 5;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--size-mb" && i + 1 < argc) sizeMb = std::stoul(argv[++i]);
-        else if (argument == "--runs" && i + 1 < argc) runs = std::max(1, std::stoi(argv[++i]));
-        else {
-            std::fprintf(stderr, "usage: %s [--size-mb N] [--runs N]\n", argv[0]);
-            return 2;
-        }
-    }
+    const BenchOptions options = parseOptions(argc, argv, {});
     // Before Qt starts here: the program is started in the real X server.
-    benchStartup(runs);
+    benchStartup(options.runs);
 
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    benchOpenFixSave(sizeMb, runs);
+    benchOpenFixSave(options.sizeMb, options.runs);
     return 0;
 }
