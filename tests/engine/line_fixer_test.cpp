@@ -1,0 +1,118 @@
+#include "engine/line_fixer.h"
+
+#include "reference.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace std::literals;
+
+namespace norvane {
+namespace {
+
+// The fixed text is the reference conversion, and its display lines are exactly the pieces
+// that the original text had between LFs.
+void expectFixedFrom(const Document& document, std::string_view original) {
+    ASSERT_EQ(document.text(), test::withCrBeforeEveryLf(original));
+    ASSERT_EQ(document.lineCount(), static_cast<std::size_t>(std::ranges::count(original, '\n')) + 1);
+    for (std::size_t line = 0, begin = 0; line < document.lineCount(); ++line) {
+        const std::size_t end = std::min(original.find('\n', begin), original.size());
+        const std::size_t start = document.lineStart(line);
+        ASSERT_EQ(document.slice(start, document.lineEnd(line) - start), original.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    ASSERT_NO_FATAL_FAILURE(test::expectLinesOf(document, document.text()));
+}
+
+std::vector<int> fixWithProgress(Document& document) {
+    std::vector<int> progress;
+    fixLineEnds(document, [&](int percent) { progress.push_back(percent); });
+    return progress;
+}
+
+TEST(LineFixer, PutsCrInFrontOfEveryLf) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"a\nb", "a\r\nb"},
+        {"\nab", "\r\nab"},  // the first character too
+        {"a\r\nb", "a\r\r\nb"},
+        {"\n\n", "\r\n\r\n"},
+        {"\n", "\r\n"},
+        {"x", "x"},
+        {"\r", "\r"},
+        {"", ""},
+        {"\0\n\xFF\xC3\n\n"sv, "\0\r\n\xFF\xC3\r\n\r\n"sv},
+        {"one\ntwo\r\n\nend\n", "one\r\ntwo\r\r\n\r\nend\r\n"},
+    };
+    for (const auto& [original, fixed] : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::string(original)));
+        Document document(original);
+        const std::vector<int> progress = fixWithProgress(document);
+        EXPECT_EQ(document.text(), fixed);
+        ASSERT_FALSE(progress.empty());
+        EXPECT_EQ(progress.back(), 100);
+        expectFixedFrom(document, original);
+    }
+}
+
+TEST(LineFixer, MatchesTheReferenceOnRandomBytes) {
+    std::mt19937 random(20240611);
+    std::vector<std::size_t> sizes(71);
+    std::ranges::generate(sizes, [size = 0]() mutable { return size++; });
+    sizes.insert(sizes.end(), {127, 128, 129, 191, 192, 193, 255, 256, 257, 4095, 4096, 4097, 70001});
+    for (std::size_t size : sizes) {
+        for (unsigned lineFeedPercent : {0, 3, 50, 90, 100}) {
+            std::string text(size, '\0');
+            for (char& c : text)
+                c = random() % 100 < lineFeedPercent ? '\n' : random() % 4 ? static_cast<char>(random()) : '\r';
+            // Built by two edits, so that the text stands on both sides of an inner gap.
+            Document document(std::string_view(text).substr(size / 3));
+            document.replace(0, 0, std::string_view(text).substr(0, size / 3));
+            fixLineEnds(document);
+            ASSERT_NO_FATAL_FAILURE(expectFixedFrom(document, text)) << size << " bytes, LF " << lineFeedPercent << "%";
+        }
+    }
+}
+
+TEST(LineFixer, EditingAndFixingInTurnKeepsTextAndLinesRight) {
+    std::mt19937 random(11);
+    Document document;
+    std::string model;
+    for (int round = 0; round < 40; ++round) {
+        for (int edit = 0; edit < 20; ++edit) {
+            const std::size_t position = random() % (model.size() + 1);
+            const std::size_t removed = std::min<std::size_t>(random() % 8, model.size() - position);
+            std::string inserted(random() % 200, '\0');
+            for (char& c : inserted) c = "\n\n\r\n\rxy"[random() % 7];
+            document.replace(position, removed, inserted);
+            model.replace(position, removed, inserted);
+        }
+        fixLineEnds(document);
+        ASSERT_NO_FATAL_FAILURE(expectFixedFrom(document, model)) << "round " << round;
+        model = document.text();
+    }
+}
+
+TEST(LineFixer, MultiMegabyteDocumentReportsProgressUpTo100) {
+    std::mt19937 random(7);
+    std::string text;
+    while (text.size() < (3u << 20)) {
+        text.append(random() % 120, static_cast<char>('a' + random() % 26));
+        text += random() % 10 ? "\n" : random() % 2 ? "\r\n" : "\n\n\n";
+    }
+    text += "last line without a line feed";
+    Document document(text);
+    const std::vector<int> progress = fixWithProgress(document);
+    ASSERT_NO_FATAL_FAILURE(expectFixedFrom(document, text));
+    ASSERT_GE(progress.size(), 2u);
+    EXPECT_GE(progress.front(), 0);
+    EXPECT_LT(progress.front(), 100);
+    EXPECT_TRUE(std::ranges::is_sorted(progress));
+    EXPECT_EQ(progress.back(), 100);
+}
+
+}  // namespace
+}  // namespace norvane
