@@ -1,0 +1,187 @@
+#include "engine/document_file.h"
+
+#include "engine/line_fixer.h"
+#include "reference.h"
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace std::literals;
+
+namespace norvane {
+namespace {
+using test::readBytes;
+using test::writeBytes;
+
+// A file loaded and saved unchanged gets one closing CR LF, unless it already ends in one.
+std::string withClosingCrLf(std::string bytes) { return bytes.ends_with("\r\n") ? bytes : bytes + "\r\n"; }
+
+std::string utf16Bytes(std::u16string_view units, bool bigEndian) {
+    std::string bytes;
+    for (char16_t unit : units) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+class DocumentFile : public testing::Test {
+protected:
+    // Writes `bytes` to a file, loads it and saves it back; returns what is then on disk.
+    std::string loadAndSave(std::string_view bytes) {
+        writeBytes(path, bytes);
+        saveDocument(loadDocument(path), path);
+        return readBytes(path);
+    }
+
+    test::TempFolder folder;
+    const std::filesystem::path path = folder / "doc.txt";
+};
+
+TEST_F(DocumentFile, LoadAndSaveKeepEveryByte) {
+    std::mt19937 random(99);
+    const std::vector<std::string_view> invalidUtf8 = {"\r", "\n", "\0"sv, "\x80", "\xFF", "\xC3", "a"};
+    const std::vector<std::string_view> utf8 = {"a", "\n", "\r\n", "\0"sv, "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
+    for (int trial = 0; trial < 200; ++trial) {
+        const std::size_t size = trial == 0 ? (2u << 20) : random() % 700;
+        std::string bytes = trial % 4 == 0 ? test::randomBytes(random, size) : trial % 4 == 3 ? "\xEF\xBB\xBF" : "";
+        const auto& pieces = trial % 4 == 1 ? invalidUtf8 : utf8;
+        while (bytes.size() < size) bytes += pieces[random() % pieces.size()];
+        if (bytes.size() % 2 == 0 && (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")))
+            bytes[0] = 'x';  // UTF-16 files have tests of their own
+        ASSERT_TRUE(loadAndSave(bytes) == withClosingCrLf(bytes)) << "trial " << trial;
+    }
+}
+
+TEST_F(DocumentFile, FileEndsInExactlyOneClosingCrLf) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"", "\r\n"}, {"a", "a\r\n"}, {"a\r\n", "a\r\n"}, {"a\n", "a\n\r\n"}, {"a\r", "a\r\r\n"}, {"\n\r", "\n\r\r\n"},
+    };
+    for (auto [original, saved] : cases) {
+        EXPECT_EQ(loadAndSave(original), saved);
+        EXPECT_EQ(loadAndSave(saved), saved);  // saving again adds nothing
+    }
+}
+
+TEST_F(DocumentFile, DetectsTheFormat) {
+    struct Case {
+        std::string_view bytes;
+        TextEncoding encoding;
+        bool mark;
+        std::string_view text;
+    };
+    using enum TextEncoding;
+    const Case cases[] = {
+        {"", Utf8, false, ""},
+        {"caf\xC3\xA9\n", Utf8, false, "caf\xC3\xA9\n"},
+        {"\xEF\xBB\xBFhi", Utf8, true, "hi"},
+        {"\xEF\xBB\xBF", Utf8, true, ""},
+        {"caf\xE9", Legacy, false, "caf\xE9"},
+        {"\xEF\xBB\xBF\xE9", Legacy, false, "\xEF\xBB\xBF\xE9"},
+        {"\xED\xA0\x80", Legacy, false, "\xED\xA0\x80"},          // an encoded surrogate
+        {"\xC0\xAF", Legacy, false, "\xC0\xAF"},                  // an overlong form
+        {"\xF4\x90\x80\x80", Legacy, false, "\xF4\x90\x80\x80"},  // beyond U+10FFFF
+        {"a\xC3", Legacy, false, "a\xC3"},                        // cut short
+        {"\xFF\xFEh\0i\0"sv, Utf16LittleEndian, true, "hi"},
+        {"\xFE\xFF\0h\0i"sv, Utf16BigEndian, true, "hi"},
+        {"\xFF\xFE", Utf16LittleEndian, true, ""},
+        {"\xFF\xFEh", Legacy, false, "\xFF\xFEh"},                // odd length
+        {"\xFE\xFF\0"sv, Legacy, false, "\xFE\xFF\0"sv},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::string(c.bytes)));
+        writeBytes(path, c.bytes);
+        const Document document = loadDocument(path);
+        EXPECT_EQ(document.format(), (FileFormat{c.encoding, c.mark}));
+        EXPECT_EQ(document.text(), c.text);
+        if (c.encoding == Utf8 || c.encoding == Legacy) {
+            EXPECT_EQ(loadAndSave(c.bytes), withClosingCrLf(std::string(c.bytes)));
+        }
+    }
+}
+
+TEST_F(DocumentFile, FixedUtf16FileGetsCrLfAsTwoUnits) {
+    for (bool bigEndian : {false, true}) {
+        writeBytes(path, utf16Bytes(u"\uFEFFa\nb\u00E9\n\U0001F600\n\u20AC", bigEndian));
+        Document document = loadDocument(path);
+        EXPECT_EQ(document.text(), "a\nb\xC3\xA9\n\xF0\x9F\x98\x80\n\xE2\x82\xAC");
+        fixLineEnds(document);
+        EXPECT_EQ(document.lineCount(), 4u);
+        saveDocument(document, path);
+        EXPECT_EQ(readBytes(path), utf16Bytes(u"\uFEFFa\r\nb\u00E9\r\n\U0001F600\r\n\u20AC\r\n", bigEndian));
+    }
+}
+
+TEST_F(DocumentFile, Utf16KeepsEveryUnitEvenUnpairedSurrogates) {
+    std::mt19937 random(16);
+    for (int trial = 0; trial < 100; ++trial) {
+        std::u16string units = trial < 2 ? u"\uFEFF\xDC00 a\xD800\xDBFF\xDFFF\xDC00\xDC00\xD800" : u"\uFEFF";
+        for (std::size_t count = random() % 300; count > 0; --count) {
+            const auto kind = random() % 4;
+            units += kind == 0 ? static_cast<char16_t>(0xD800 + random() % 0x800)
+                               : kind == 1 ? u"\r\n"[random() % 2] : static_cast<char16_t>(random());
+        }
+        const bool bigEndian = trial % 2;
+        const std::string bytes = utf16Bytes(units, bigEndian);
+        ASSERT_EQ(loadAndSave(bytes), bytes + utf16Bytes(units.ends_with(u"\r\n") ? u"" : u"\r\n", bigEndian));
+    }
+}
+
+TEST_F(DocumentFile, FixingAnLfFileGivesWhatUnix2dosGives) {
+    std::mt19937 random(3);
+    std::string big;
+    while (big.size() < (5u << 20)) big.append(random() % 90, 'x') += '\n';
+    const std::pair<std::string, std::string> cases[] = {
+        {"one\ntwo\n\nlast\n", "one\r\ntwo\r\n\r\nlast\r\n"},
+        {"\nstarts with a line feed", "\r\nstarts with a line feed\r\n"},
+        {big, test::withCrBeforeEveryLf(big)},
+    };
+    for (const auto& [original, fixed] : cases) {
+        writeBytes(path, original);
+        Document document = loadDocument(path);
+        fixLineEnds(document);
+        saveDocument(document, path);
+        ASSERT_TRUE(readBytes(path) == fixed) << original.substr(0, 40);
+    }
+    // A document edited near its end, with text on both sides of the edit, is saved as it reads.
+    Document document = loadDocument(path);
+    const std::string& fixed = cases[2].second;
+    const std::size_t at = fixed.size() - 100;
+    document.replace(at, 2, "\n");
+    saveDocument(document, path);
+    EXPECT_TRUE(readBytes(path) == fixed.substr(0, at) + "\n" + fixed.substr(at + 2));
+}
+
+TEST_F(DocumentFile, MissingFileFolderAndEmptyFile) {
+    for (const auto& bad : {folder / "missing.txt", folder.path})
+        test::expectFileError([&] { loadDocument(bad); }, bad);
+    writeBytes(path, "");
+    const Document document = loadDocument(path);
+    EXPECT_EQ(document.text(), "");
+    EXPECT_EQ(document.lineCount(), 1u);
+    test::expectFileError([&] { saveDocument(document, folder / "missing" / "a.txt"); }, folder / "missing" / "a.txt");
+    EXPECT_EQ(folder.names(), std::set<std::string>{"doc.txt"});
+}
+
+TEST_F(DocumentFile, SaveFailingHalfWayLeavesTheOldFile) {
+    writeBytes(path, "old contents\r\n");
+    auto expectSaveFails = [&](const Document& document) {
+        test::expectFileError([&] { saveDocument(document, path); }, path);
+        EXPECT_EQ(readBytes(path), "old contents\r\n");
+        EXPECT_EQ(folder.names(), std::set<std::string>{"doc.txt"});
+    };
+    // Units that UTF-16 cannot store, behind megabytes that it can.
+    expectSaveFails(Document(std::string(3u << 20, 'a') + "\xFF", {TextEncoding::Utf16LittleEndian, true}));
+#ifndef _WIN32
+    const test::FileSizeLimit limit(64 << 10);
+    expectSaveFails(Document(std::string(1u << 20, 'b')));
+#endif
+}
+
+}  // namespace
+}  // namespace norvane
