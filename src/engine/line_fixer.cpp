@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <stdexcept>
 
 namespace norvane {
 namespace {
@@ -117,6 +118,7 @@ void fixLineEnds(Document& document, const ProgressReporter& progress) {
         int reported = -1;
         while (!expander.done()) {
             const std::size_t source = expander.source();
+            if (source == 0) throw std::logic_error("the document's LF count does not match its text");
             expander.runDownTo(source > ProgressStep ? source - ProgressStep : 0);
             const auto percent = static_cast<int>((size - expander.source()) * 100 / size);
             if (progress && percent != reported && !expander.done()) progress(reported = percent);
