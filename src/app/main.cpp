@@ -11,6 +11,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(
         QString::fromUtf8(norvane::identity::Title.data(), qsizetype(norvane::identity::Title.size())));
+    QApplication::setDesktopFileName(QStringLiteral("norvane"));  // matches the desktop entry
     QIcon icon;
     icon.addFile(QStringLiteral(":/norvane/norvane-16.png"));
     icon.addFile(QStringLiteral(":/norvane/norvane-32.png"));

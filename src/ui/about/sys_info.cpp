@@ -5,6 +5,8 @@
 
 #include "ui/controls/message_sink.h"
 
+#include <exception>
+
 namespace norvane::ui {
 namespace {
 
@@ -32,13 +34,15 @@ void frmAbout::StartSysInfo() {
         }
         return platform_.programs.start(path.toStdString());
     };
+    // A failure of any system service ends in the same message, which says what it was.
     bool started = false;
+    QString detail;
     try {
         started = findAndStart();
-    } catch (...) {
-        // A failure of any system service ends in the same message.
+    } catch (const std::exception& error) {
+        detail = QString::fromLocal8Bit(error.what());
     }
-    if (!started) messages_.showMessage(Unavailable);
+    if (!started) messages_.showMessage(Unavailable, detail);
 }
 
 bool frmAbout::GetKeyValue(platform::RegistryRoot KeyRoot, const QString& KeyName, const QString& SubKeyRef,
