@@ -1,0 +1,19 @@
+# The Windows test programs run under Wine, in a prefix of this build's own that needs no
+# display: it is set up before the first of them and its server stopped after the last.
+set(NORVANE_WINE_PREFIX ${PROJECT_BINARY_DIR}/wine-prefix)
+set(NORVANE_WINE_ENVIRONMENT "WINEPREFIX=${NORVANE_WINE_PREFIX}" "WINEDEBUG=-all" "DISPLAY=" "WAYLAND_DISPLAY=")
+find_program(NORVANE_WINESERVER NAMES wineserver wineserver64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+
+add_test(NAME wine_start COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot --init)
+# Stopping is done when the server is killed, or when none is left to kill.
+add_test(NAME wine_stop COMMAND sh -c "\"$0\" --kill || \"$0\" --wait" ${NORVANE_WINESERVER})
+set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${NORVANE_WINE_ENVIRONMENT}")
+set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "${NORVANE_WINE_ENVIRONMENT}")
+
+# Makes the test `name` run in that prefix.
+function(norvane_run_under_wine name)
+  set_tests_properties(${name} PROPERTIES
+    FIXTURES_REQUIRED wine
+    ENVIRONMENT "${NORVANE_WINE_ENVIRONMENT}"
+    TIMEOUT 600)
+endfunction()
