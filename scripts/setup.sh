@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages needed to build, test and benchmark Norvane.
 # Idempotent: a machine that already has every package does no network work.
+# NORVANE_SKIP_WINDOWS=1 leaves out the Windows cross compiler and Wine.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,13 @@ packages=(
   desktop-file-utils appstream         # validators of the desktop entry and AppStream data
 )
 
+# The Windows build and its tests under Wine (scripts/test_windows.sh). Only 64-bit Wine is
+# needed, so no i386 architecture; its recommended fonts and media libraries are not.
+windows_packages=(
+  g++-mingw-w64-x86-64-posix googletest  # cross compiler; GoogleTest is built from its sources
+  wine wine64                            # runs the Windows programs
+)
+
 installed() {
   dpkg -s "$1" 2>/dev/null | grep -q '^Status: install ok installed$'
 }
@@ -20,21 +28,37 @@ missing=()
 for p in "${packages[@]}"; do
   installed "$p" || missing+=("$p")
 done
+windows_missing=()
+if [ "${NORVANE_SKIP_WINDOWS:-0}" != 1 ]; then
+  for p in "${windows_packages[@]}"; do
+    installed "$p" || windows_missing+=("$p")
+  done
+fi
 
-if [ ${#missing[@]} -eq 0 ]; then
+if [ ${#missing[@]} -eq 0 ] && [ ${#windows_missing[@]} -eq 0 ]; then
   echo "setup: all required packages are installed"
   exit 0
 fi
 
-echo "setup: installing ${missing[*]}"
+echo "setup: installing ${missing[*]} ${windows_missing[*]}"
 if [ "$(id -u)" -eq 0 ]; then
   sudo=()
 elif command -v sudo >/dev/null 2>&1; then
   sudo=(sudo)
+elif [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: missing Windows build packages (${windows_missing[*]}); run this script as root to install them" >&2
+  exit 0
 else
   echo "setup: missing packages (${missing[*]}); run this script as root to install them" >&2
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get update
-"${sudo[@]}" apt-get install -y "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  "${sudo[@]}" apt-get install -y "${missing[@]}"
+fi
+if [ ${#windows_missing[@]} -gt 0 ]; then
+  # Without them only the Windows tests are skipped, so a failure here is not fatal.
+  "${sudo[@]}" apt-get install -y --no-install-recommends "${windows_missing[@]}" ||
+    echo "setup: could not install ${windows_missing[*]}; the Windows tests will be skipped" >&2
+fi

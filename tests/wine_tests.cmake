@@ -1,7 +1,9 @@
 # The Windows test programs run under Wine, in a prefix of this build's own that needs no
 # display: it is set up before the first of them and its server stopped after the last.
 set(NORVANE_WINE_PREFIX ${PROJECT_BINARY_DIR}/wine-prefix)
-set(NORVANE_WINE_ENVIRONMENT "WINEPREFIX=${NORVANE_WINE_PREFIX}" "WINEDEBUG=-all" "DISPLAY=" "WAYLAND_DISPLAY=")
+# No menu entries in the user's home, and no offer to install .NET (Mono) or the HTML engine.
+set(NORVANE_WINE_ENVIRONMENT "WINEPREFIX=${NORVANE_WINE_PREFIX}" "WINEDEBUG=-all" "DISPLAY=" "WAYLAND_DISPLAY="
+    "WINEDLLOVERRIDES=winemenubuilder.exe,mscoree,mshtml=")
 find_program(NORVANE_WINESERVER NAMES wineserver wineserver64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 
 add_test(NAME wine_start COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot --init)

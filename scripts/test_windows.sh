@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Cross-builds the engine, the platform layer, their tests and a program carrying the
+# version record for 64-bit Windows into build-windows/, and runs the tests under Wine with
+# no display. Says so and exits 0 when it can't: NORVANE_SKIP_WINDOWS=1, or the cross
+# compiler, GoogleTest's sources or Wine missing. Exits non-zero if a test fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+skip() {
+  echo "windows tests: SKIPPED: $*"
+  exit 0
+}
+[ "${NORVANE_SKIP_WINDOWS:-0}" != 1 ] || skip "NORVANE_SKIP_WINDOWS=1"
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || command -v x86_64-w64-mingw32-g++ >/dev/null ||
+  skip "no mingw-w64 cross compiler (Debian package g++-mingw-w64-x86-64-posix)"
+[ -f /usr/src/googletest/CMakeLists.txt ] || skip "no GoogleTest sources (Debian package googletest)"
+command -v wine >/dev/null || [ -x /usr/lib/wine/wine64 ] || skip "no Wine (Debian packages wine and wine64)"
+
+started=$(date +%s)
+configure=(cmake -S . -B build-windows -DCMAKE_BUILD_TYPE=Release
+  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64-x86_64.cmake
+  -DNORVANE_BUILD_GUI=OFF -DNORVANE_BUILD_BENCHMARKS=OFF)
+[ -f build-windows/CMakeCache.txt ] || configure+=(-G Ninja)
+"${configure[@]}"
+cmake --build build-windows -j2
+
+# The tests start Wine in build-windows/wine-prefix and stop its server when they end; it
+# is stopped here too, whatever happens.
+trap 'WINEPREFIX="$PWD/build-windows/wine-prefix" wineserver -k 2>/dev/null || true' EXIT
+echo "windows tests: running under $(wine --version 2>/dev/null || echo Wine)"
+status=0
+ctest --test-dir build-windows --output-on-failure -j2 || status=$?
+
+# What each test program's GoogleTest said, and the version record as read back.
+log=build-windows/Testing/Temporary/LastTest.log
+if [ -f "$log" ]; then
+  echo "windows tests: GoogleTest summaries under Wine"
+  awk '/^[0-9]+\/[0-9]+ Testing: / { name = $3 }
+       /^\[==========\] .* ran\./ || /^\[  (PASSED|FAILED)  \]/ { print "  " name ": " $0 }' "$log"
+  echo "windows tests: version record of norvane_version_probe.exe, read back with GetFileVersionInfoW"
+  sed -n 's/^record: /  /p' "$log"
+fi
+echo "windows tests: built and ran in $(($(date +%s) - started)) s"
+exit $status
