@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace norvane {
 namespace {
@@ -51,6 +52,81 @@ std::wstring documentReading(const Document& document) {
     }
     return shown;
 }
+
+// Symbolic links for the tests. Wine can't make Windows links, but follows Unix links as
+// Windows follows its own: there Unix's ln and rm make and remove them (Wine starts a Unix
+// program as it is, though it can't wait for one, so the result is awaited instead). Under
+// Windows itself, links are made where the user may make them.
+class SymbolicLinks {
+public:
+    SymbolicLinks() {
+        const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+        // Through a function type that converts to any other without a warning.
+        using AnyFunction = void (*)();
+        unixName_ = reinterpret_cast<UnixName>(
+            reinterpret_cast<AnyFunction>(::GetProcAddress(kernel, "wine_get_unix_file_name")));
+        dosName_ = reinterpret_cast<DosName>(
+            reinterpret_cast<AnyFunction>(::GetProcAddress(kernel, "wine_get_dos_file_name")));
+    }
+    SymbolicLinks(const SymbolicLinks&) = delete;
+
+    // Removes the links while they still lead somewhere: to Wine, a Unix link to nothing is
+    // no file at all.
+    ~SymbolicLinks() {
+        for (const fs::path& link : links_) {
+            if (!unixName_) ::DeleteFileW(link.c_str());
+            else runUnix("/bin/rm", L"-f " + asArgument(wide(unixPath(link))), [&] { return !exists(link); });
+        }
+    }
+
+    // Makes `link` lead to `target`, a path absolute or relative to the link's folder.
+    bool make(const fs::path& target, const fs::path& link) {
+        if (!unixName_) {
+            if (!::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
+                return false;
+        } else {
+            const std::string to = target.is_absolute() ? unixPath(target) : narrow(target.generic_wstring());
+            runUnix("/bin/ln", L"-s " + asArgument(wide(to)) + L" " + asArgument(wide(unixPath(link))),
+                    [&] { return exists(link); });
+        }
+        links_.push_back(link);
+        EXPECT_TRUE(exists(link)) << "no link " << narrow(link.native());
+        return true;
+    }
+
+private:
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    using DosName = wchar_t*(CDECL*)(const char*);
+
+    static bool exists(const fs::path& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+    std::string unixPath(const fs::path& path) const {
+        char* name = unixName_(path.c_str());
+        const std::string text = name ? name : "";
+        ::HeapFree(::GetProcessHeap(), 0, name);
+        return text;
+    }
+
+    // Starts a Unix program and waits, within a bound, until `done` holds.
+    void runUnix(const char* program, const std::wstring& arguments, const std::function<bool()>& done) const {
+        wchar_t* dosName = dosName_(program);
+        std::wstring commandLine = asArgument(dosName ? dosName : L"") + L" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        const bool started = ::CreateProcessW(dosName, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                              nullptr, &startup, &process);
+        ::HeapFree(::GetProcessHeap(), 0, dosName);
+        ASSERT_TRUE(started) << program;
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+        for (DWORD waited = 0; !done() && waited < ProgramTimeout; waited += 10) ::Sleep(10);
+    }
+
+    UnixName unixName_ = nullptr;
+    DosName dosName_ = nullptr;
+    std::vector<fs::path> links_;
+};
 
 class WindowsDocumentFile : public testing::Test {
 protected:
@@ -183,6 +259,30 @@ TEST_F(WindowsDocumentFile, FileHeldOpenWithoutDeleteSharingIsLeftAsItWas) {
     // Once it is closed, the save goes through.
     saveDocument(document, path);
     EXPECT_EQ(readBytes(path), "held\r\n");
+}
+
+
+TEST_F(WindowsDocumentFile, SavingThroughALinkReplacesTheFileItNames) {
+    fs::create_directory(folder / "real");
+    fs::create_directory(folder / "links");
+    const fs::path target = folder / "real" / "target.txt";
+    writeBytes(target, "old\n");
+    const fs::path absolute = folder / "links" / "absolute.txt";
+    const fs::path relative = folder / "links" / "relative.txt";
+    SymbolicLinks links;
+    if (!links.make(target, absolute) || !links.make("../real/target.txt", relative))
+        GTEST_SKIP() << "this user may not make symbolic links";
+    for (const fs::path& link : {absolute, relative}) {
+        SCOPED_TRACE(narrow(link.native()));
+        EXPECT_EQ(loadDocument(link).text(), readBytes(target));
+        const std::string text = "through " + narrow(link.filename().native());
+        saveDocument(Document(text), link);
+        // The file behind the link has the new text, so the link still leads to it.
+        EXPECT_EQ(readBytes(target), text + "\r\n");
+        EXPECT_EQ(readBytes(link), text + "\r\n");
+    }
+    EXPECT_EQ(folder.names("real"), std::set<std::string>{"target.txt"});
+    EXPECT_EQ(folder.names("links"), (std::set<std::string>{"absolute.txt", "relative.txt"}));
 }
 
 }  // namespace
