@@ -11,7 +11,7 @@ find_program(NORVANE_WINESERVER NAMES wineserver wineserver64 PATHS /usr/lib/win
 # fails. Wine's own background programs, which stay as long, get no output of ctest's to
 # hold open: what they and the set-up say goes to wine-start.log.
 add_test(NAME wine_start
-  COMMAND sh -c "exec >\"$2\" 2>&1 </dev/null; \"$0\" --kill; \"$0\" --wait && \"$0\" --persistent && \"$1\" wineboot --init"
+  COMMAND sh -c "(mkdir -p \"$WINEPREFIX\" && { \"$0\" --kill; \"$0\" --wait; } && \"$0\" --persistent && \"$1\" wineboot --init) >\"$2\" 2>&1 </dev/null || { cat \"$2\"; exit 1; }"
     ${NORVANE_WINESERVER} ${CMAKE_CROSSCOMPILING_EMULATOR} ${PROJECT_BINARY_DIR}/wine-start.log)
 # Stopping is done when the server is killed, or when none is left to kill.
 add_test(NAME wine_stop COMMAND sh -c "\"$0\" --kill || \"$0\" --wait" ${NORVANE_WINESERVER})

@@ -72,12 +72,9 @@ std::optional<DWORD> startOne(const fs::path& path) {
         ADD_FAILURE() << "not started: " << utf8(path);
         return std::nullopt;
     }
-    const auto event = started.next(0);
-    if (!event || event->message != JOB_OBJECT_MSG_NEW_PROCESS) {
-        ADD_FAILURE() << "no process for " << utf8(path);
-        return std::nullopt;
-    }
-    return event->processId;
+    const auto id = started.newProcess();
+    if (!id) ADD_FAILURE() << "no process for " << utf8(path);
+    return id;
 }
 
 // Checks that the running process `id` is the program at `path`, then ends it.
@@ -135,7 +132,7 @@ TEST_F(ProgramStart, ReportsWhatCannotBeStarted) {
     for (const fs::path& path : {folder / "missing.exe", folder / "not a program.exe", folder / "folder.exe",
                                  folder.path, fs::path()}) {
         EXPECT_FALSE(programs.start(utf8(path))) << utf8(path);
-        EXPECT_FALSE(started.next(0).has_value()) << "a process for " << utf8(path);
+        EXPECT_FALSE(started.newProcess().has_value()) << "a process for " << utf8(path);
     }
 }
 

@@ -119,6 +119,14 @@ public:
         }
     }
 
+    // The process that a start just made, if it made one: the first new process among the
+    // events so far. Ends of earlier processes may be announced late and are passed over.
+    std::optional<DWORD> newProcess() {
+        while (const auto event = next(0))
+            if (event->message == JOB_OBJECT_MSG_NEW_PROCESS) return event->processId;
+        return std::nullopt;
+    }
+
     // Waits until the process `id` has ended.
     bool waitForEnd(DWORD id) {
         while (const auto event = next()) {
