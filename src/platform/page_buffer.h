@@ -26,6 +26,11 @@ public:
 private:
     void release() noexcept;
 
+    // Maps a region of at least `capacity` bytes straight from the system, rounding
+    // `capacity` up to what it maps; throws std::bad_alloc. One per system.
+    static char* mapRegion(std::size_t& capacity);
+    static void unmapRegion(char* region, std::size_t capacity) noexcept;
+
     char* data_ = nullptr;
     std::size_t capacity_ = 0;
     bool mapped_ = false;

@@ -3,58 +3,26 @@
 #include <sys/mman.h>
 
 #include <new>
-#include <utility>
 
 namespace norvane::platform {
 namespace {
 
-// Below this size the ordinary heap is cheaper than a mapping of its own.
-constexpr std::size_t MappingThreshold = 1 << 20;
 constexpr std::size_t HugePageSize = 2 << 20;
 
 }  // namespace
 
-PageBuffer::PageBuffer(std::size_t capacity) : capacity_(capacity) {
-    if (capacity < MappingThreshold) {
-        data_ = capacity ? static_cast<char*>(::operator new(capacity)) : nullptr;
-        return;
-    }
-    capacity_ = (capacity + HugePageSize - 1) / HugePageSize * HugePageSize;
-    void* block = ::mmap(nullptr, capacity_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                         -1, 0);
-    if (block == MAP_FAILED) throw std::bad_alloc();
+// Regions are advised for huge pages: touching fresh memory page by page costs more than
+// copying into it.
+char* PageBuffer::mapRegion(std::size_t& capacity) {
+    capacity = (capacity + HugePageSize - 1) / HugePageSize * HugePageSize;
+    void* region = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (region == MAP_FAILED) throw std::bad_alloc();
 #ifdef MADV_HUGEPAGE
-    ::madvise(block, capacity_, MADV_HUGEPAGE);  // advice only: failure is harmless
+    ::madvise(region, capacity, MADV_HUGEPAGE);  // advice only: failure is harmless
 #endif
-    data_ = static_cast<char*>(block);
-    mapped_ = true;
+    return static_cast<char*>(region);
 }
 
-PageBuffer::~PageBuffer() { release(); }
-
-PageBuffer::PageBuffer(PageBuffer&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)),
-      capacity_(std::exchange(other.capacity_, 0)),
-      mapped_(std::exchange(other.mapped_, false)) {}
-
-PageBuffer& PageBuffer::operator=(PageBuffer&& other) noexcept {
-    if (this != &other) {
-        release();
-        data_ = std::exchange(other.data_, nullptr);
-        capacity_ = std::exchange(other.capacity_, 0);
-        mapped_ = std::exchange(other.mapped_, false);
-    }
-    return *this;
-}
-
-void PageBuffer::release() noexcept {
-    if (!data_) return;
-    if (mapped_)
-        ::munmap(data_, capacity_);
-    else
-        ::operator delete(data_);
-    data_ = nullptr;
-    capacity_ = 0;
-}
+void PageBuffer::unmapRegion(char* region, std::size_t capacity) noexcept { ::munmap(region, capacity); }
 
 }  // namespace norvane::platform
