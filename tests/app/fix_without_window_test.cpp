@@ -1,0 +1,99 @@
+// Runs the real program in its modes without a window, as a script would: no display, and
+// the locale unset or not UTF-8.
+#include "line_feed_cases.h"
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <string>
+
+namespace norvane {
+namespace {
+
+struct ProgramRun {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+// Runs the program with `arguments`, no display, and LANG set to `locale` (unset if null).
+ProgramRun runProgram(const QStringList& arguments, const char* locale = nullptr) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"LANG", "LANGUAGE", "LC_ALL", "LC_CTYPE", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    if (locale) environment.insert(QStringLiteral("LANG"), QString::fromLatin1(locale));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(NORVANE_PROGRAM), arguments);
+    ProgramRun run;
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) return run;
+    run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput().toStdString();
+    run.err = process.readAllStandardError().toStdString();
+    return run;
+}
+
+QString argument(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+
+TEST(FixWithoutWindow, FixesEachFileAsTheWindowDoesAndGoesOnPastFailures) {
+    for (const char* locale : {static_cast<const char*>(nullptr), "C", "xx_XX.UTF-8"}) {
+        SCOPED_TRACE(locale ? locale : "LANG unset");
+        const test::TempFolder folder;
+        const std::filesystem::path missing = folder / "missing.txt", subfolder = folder / "a folder";
+        std::filesystem::create_directory(subfolder);
+        QStringList arguments{QStringLiteral("--fix")};
+        std::string expectedOut;
+        for (const test::LineFeedCase& kind : test::LineFeedCases) {
+            test::writeBytes(folder / kind.name, kind.before);
+            arguments << argument(folder / kind.name);
+            expectedOut += (folder / kind.name).string() + ": " + std::to_string(kind.lineFeeds) +
+                           (kind.lineFeeds == 1 ? " line feed fixed\n" : " line feeds fixed\n");
+            if (arguments.size() == 3) arguments << argument(missing) << argument(subfolder);  // among good files
+        }
+
+        const ProgramRun run = runProgram(arguments, locale);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.out, expectedOut);
+        for (const test::LineFeedCase& kind : test::LineFeedCases)
+            EXPECT_EQ(test::readBytes(folder / kind.name), kind.after) << kind.name;
+        EXPECT_NE(run.err.find(missing.string() + ": not fixed: "), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(subfolder.string() + ": not fixed: "), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(missing));
+        EXPECT_TRUE(std::filesystem::is_directory(subfolder));
+    }
+}
+
+TEST(FixWithoutWindow, SucceedsOnlyWhenEveryFileIsFixed) {
+    const test::TempFolder folder;
+    test::writeBytes(folder / "-n", "a\n");  // named like an option, after --
+    const ProgramRun good = runProgram({QStringLiteral("--fix"), QStringLiteral("--"), argument(folder / "-n")});
+    EXPECT_EQ(good.exitCode, 0);
+    EXPECT_EQ(good.err, "");
+    EXPECT_EQ(test::readBytes(folder / "-n"), "a\r\n");
+
+    const ProgramRun none = runProgram({QStringLiteral("--fix")});
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_EQ(none.out, "");
+    EXPECT_NE(none.err.find("--fix needs at least one FILE"), std::string::npos) << none.err;
+}
+
+TEST(FixWithoutWindow, HelpAndVersionNeedNoDisplay) {
+    const ProgramRun help = runProgram({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.starts_with("Usage: norvane [FILE]\n")) << help.out;
+    EXPECT_NE(help.out.find("--fix FILE..."), std::string::npos);
+    EXPECT_EQ(help.err, "");
+
+    const ProgramRun version = runProgram({QStringLiteral("--version")}, "C");
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "Norvane 2.1.0\n");
+    EXPECT_EQ(version.err, "");
+}
+
+}  // namespace
+}  // namespace norvane
