@@ -1,4 +1,5 @@
 #include "fake_services.h"
+#include "line_feed_cases.h"
 #include "ui/controls/text_pane.h"
 #include "ui/main/frm_main.h"
 
@@ -145,6 +146,19 @@ TEST_F(MainWindow, LoadsTheFileNamedOnTheCommandLine) {
     EXPECT_EQ(title(), "Norvane v2.1 - [with space.txt] - Fixed");
     click("butSaveFile");
     EXPECT_EQ(readBytes(path), "one\r\ntwo\r\n");
+}
+
+TEST_F(MainWindow, FixesAndSavesEveryKindOfFile) {
+    for (const test::LineFeedCase& kind : test::LineFeedCases) {
+        SCOPED_TRACE(kind.name);
+        const QString path = file(QString::fromUtf8(kind.name), QByteArray(kind.before.data(), kind.before.size()));
+        start(path);
+        click("butConvert");
+        click("butSaveFile");
+        EXPECT_EQ(readBytes(path), QByteArray(kind.after.data(), kind.after.size()));
+        EXPECT_EQ(title(), "Norvane v2.1 - [" + QString::fromUtf8(kind.name) + "] - Fixed");
+    }
+    EXPECT_TRUE(services.messages->texts.isEmpty());
 }
 
 TEST_F(MainWindow, ReportsACommandLineFileThatCannotBeRead) {
