@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Drives the real program in a virtual X server as a person would: starts it with no
 # file, opens a file with LF line ends through the Open dialog, fixes it, saves it, and
-# checks the bytes on disk. Screenshots of each step go to the output folder.
+# checks the bytes on disk; then does the same with a file named outside ASCII given on
+# the command line, with the locale unset and with LANG=C. Screenshots of each step go to
+# the output folder.
 # Usage: open_fix_save_e2e.sh PROGRAM OUTPUT_FOLDER   (exit 77: skipped)
 set -euo pipefail
 program=$1
@@ -81,3 +83,41 @@ if [ "$actual" != "$expected" ]; then
   exit 1
 fi
 echo "opened, fixed and saved through the window: bytes on disk as expected"
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+
+# A name outside ASCII from the command line, whatever the locale says.
+name='Größe €.txt'
+for locale in unset C; do
+  printf 'a\nb' > "$work/$name"
+  if [ "$locale" = unset ]; then
+    (cd "$work" && exec env -u LANG -u LC_ALL -u LC_CTYPE "$program" "$name") &
+  else
+    (cd "$work" && exec env -u LC_ALL -u LC_CTYPE LANG=C "$program" "$name") &
+  fi
+  pid=$!
+  # xdotool's patterns are not sure to match outside ASCII: the title is compared whole.
+  window=$(wait_window '^Norvane v2\.1 - \[Gr.*\.txt\]$')
+  title=$(xdotool getwindowname "$window")
+  if [ "$title" != "Norvane v2.1 - [$name]" ]; then
+    echo "with LANG $locale, the title reads: $title"
+    exit 1
+  fi
+  click_control 120 600 1335 375   # Fix File
+  wait_window '^Norvane v2\.1 - \[Gr.*\.txt\] - Fixed$' >/dev/null
+  click_control 120 1080 1335 375  # Save File
+  expected=$(printf 'a\r\nb\r\n' | od -An -tx1)
+  for _ in $(seq 50); do
+    [ "$(od -An -tx1 < "$work/$name")" = "$expected" ] && break
+    sleep 0.1
+  done
+  shot "5-locale-$locale"
+  actual=$(od -An -tx1 < "$work/$name")
+  if [ "$actual" != "$expected" ]; then
+    echo "with LANG $locale, $name saved as: $actual"
+    exit 1
+  fi
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+done
+echo "opened, fixed and saved '$name' from the command line with LANG unset and LANG=C"
