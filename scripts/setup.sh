@@ -3,10 +3,11 @@
 # Idempotent: a machine that already has every package does no network work.
 # NORVANE_SKIP_WINDOWS=1 leaves out the Windows cross compiler and Wine.
 set -euo pipefail
+source "$(dirname "$0")/environment.sh"
 
 packages=(
   build-essential cmake ninja-build   # compiler and build tools
-  qt6-base-dev libgl-dev              # Qt 6 Widgets (its CMake files need the GL headers)
+  qt6-base-dev libgl-dev libxkbcommon-dev  # Qt 6 Widgets (its CMake files look for GL and XKB)
   libgtest-dev libgmock-dev           # unit tests
   libbenchmark-dev dos2unix           # benchmarks and the unix2dos peer they compare against
   xvfb xauth imagemagick xdotool x11-utils  # headless X server and tools for the GUI tests

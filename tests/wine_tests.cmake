@@ -2,7 +2,10 @@
 # display: it is set up before the first of them and its server stopped after the last.
 set(NORVANE_WINE_PREFIX ${PROJECT_BINARY_DIR}/wine-prefix)
 # No menu entries in the user's home, and no offer to install .NET (Mono) or the HTML engine.
+# A UTF-8 locale whatever the caller's: without one Wine can't create files with names
+# outside ASCII.
 set(NORVANE_WINE_ENVIRONMENT "WINEPREFIX=${NORVANE_WINE_PREFIX}" "WINEDEBUG=-all" "DISPLAY=" "WAYLAND_DISPLAY="
+    "LANG=C.UTF-8" "LC_ALL=C.UTF-8"
     "WINEDLLOVERRIDES=winemenubuilder.exe,mscoree,mshtml=")
 find_program(NORVANE_WINESERVER NAMES wineserver wineserver64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 

@@ -1,0 +1,6 @@
+# Sourced by the scripts: the environment they need, whatever the caller's. A UTF-8 locale
+# that every Debian has (Wine can't name files outside ASCII without one), and the system
+# folders on PATH (apt and dpkg need sbin, which a minimal environment leaves out).
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+unset LANGUAGE
+export PATH="/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin${PATH:+:$PATH}"
