@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Cross-builds the engine, the platform layer, their tests and a program carrying the
 # version record for 64-bit Windows into build-windows/, and runs the tests under Wine with
-# no display. Says so and exits 0 when it can't: NORVANE_SKIP_WINDOWS=1, or the cross
-# compiler, GoogleTest's sources or Wine missing. Exits non-zero if a test fails.
+# no display; ctest's report goes to build-windows/test-report.xml. When it can't run them
+# (NORVANE_SKIP_WINDOWS=1, or the cross compiler, GoogleTest's sources or Wine missing) it
+# says why and exits 77. Exits non-zero if a test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/environment.sh
 
 skip() {
-  echo "windows tests: SKIPPED: $*"
-  exit 0
+  echo "windows tests: skipped: $*"
+  exit 77
 }
 [ "${NORVANE_SKIP_WINDOWS:-0}" != 1 ] || skip "NORVANE_SKIP_WINDOWS=1"
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || command -v x86_64-w64-mingw32-g++ >/dev/null ||
@@ -28,8 +30,10 @@ cmake --build build-windows -j2
 # is stopped here too, whatever happens.
 trap 'WINEPREFIX="$PWD/build-windows/wine-prefix" wineserver -k 2>/dev/null || true' EXIT
 echo "windows tests: running under $(wine --version 2>/dev/null || echo Wine)"
+report=build-windows/test-report.xml
+rm -f "$report"
 status=0
-ctest --test-dir build-windows --output-on-failure -j2 || status=$?
+ctest --test-dir build-windows --output-on-failure -j2 --output-junit "$PWD/$report" || status=$?
 
 # What each test program's GoogleTest said, and the version record as read back.
 log=build-windows/Testing/Temporary/LastTest.log
