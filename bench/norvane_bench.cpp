@@ -3,11 +3,14 @@
 //   - fixer throughput against memcpy of the same bytes (bar: at least 1/3);
 //   - load, fix and save of a LF file against unix2dos on a copy of it (bar: at most 0.5);
 //   - peak memory of that load, fix and save against the file size (bar: under 4x);
-//   - the saved bytes against unix2dos's output (must be identical).
-// Usage: norvane_bench [--size-mb N] [--runs N]
+//   - the saved bytes against unix2dos's output (must be identical);
+//   - the program's own `norvane --fix FILE`, a whole process, against unix2dos on a copy
+//     (bar: at most 0.5, output identical).
+// Usage: norvane_bench [--size-mb N] [--runs N] [--program PATH_OF_NORVANE]
 // Internal: norvane_bench --job FILE (load, fix and save FILE; prints seconds and peak bytes).
 
 #include "engine/document_file.h"
+#include "engine/file_fixer.h"
 #include "engine/line_fixer.h"
 #include "support/bench_support.h"
 
@@ -36,9 +39,7 @@ double peakResidentBytes() {
 // Loads, fixes and saves one file; prints the elapsed seconds and the peak memory.
 int runJob(const fs::path& file) {
     const auto start = Clock::now();
-    norvane::Document document = norvane::loadDocument(file);
-    norvane::fixLineEnds(document);
-    norvane::saveDocument(document, file);
+    norvane::fixFile(file);
     std::printf("%.6f %.0f\n", secondsSince(start), peakResidentBytes());
     return 0;
 }
@@ -83,12 +84,40 @@ void benchAgainstUnix2dos(const fs::path& self, const fs::path& input, const fs:
     std::printf("  -> peak = %.2f x file size (bar: < 4)  %s\n", peak / size, verdict(peak / size < 4));
 }
 
+void benchFixCommand(const std::string& program, const fs::path& input, const fs::path& folder, std::size_t size,
+                     int runs) {
+    if (program.empty() || !fs::exists(program)) {
+        std::printf("command: norvane --fix skipped: no program (built with the user interface, or --program PATH)\n");
+        return;
+    }
+    const PeerComparison comparison = compareWithUnix2dos(input, folder, runs, [&](const fs::path& copy) {
+        const ChildResult run = runChild({program, "--fix", copy.string()});
+        if (!run.ok) {
+            std::printf("norvane --fix failed\n");
+            std::exit(1);
+        }
+        return run.seconds;
+    });
+    std::printf("command: norvane --fix on %.0f MB, whole process, in %.1f ms\n", size / 1e6,
+                comparison.ourSeconds * 1e3);
+    printPeerComparison(comparison);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (std::string(argv[i]) == "--job") return runJob(argv[i + 1]);
-    const BenchOptions options = parseOptions(argc, argv, {});
+#ifdef NORVANE_PROGRAM
+    std::string program = NORVANE_PROGRAM;
+#else
+    std::string program;
+#endif
+    const BenchOptions options = parseOptions(argc, argv, {}, [&](int index) {
+        if (std::string(argv[index]) != "--program" || index + 1 >= argc) return 0;
+        program = argv[index + 1];
+        return 2;
+    });
     const ScratchFolder scratch;
     const fs::path folder = scratch.path();
     const fs::path input = folder / "input.txt";
@@ -99,5 +128,6 @@ int main(int argc, char** argv) {
 
     benchFixer(input, text.size(), options.runs);
     benchAgainstUnix2dos(fs::canonical("/proc/self/exe"), input, folder, text.size(), options.runs);
+    benchFixCommand(program, input, folder, text.size(), options.runs);
     return 0;
 }

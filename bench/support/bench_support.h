@@ -28,8 +28,8 @@ double secondsSince(Clock::time_point start);
 double median(std::vector<double> values);
 const char* verdict(bool pass);
 
-// Text of words and spaces in lines of 0 to 14 words, every line ending in LF; always the
-// same text for the same size.
+// Text of words (about 5% of its bytes outside ASCII) and spaces in lines of 0 to 14 words,
+// every line ending in LF; always the same text for the same size.
 std::string makeLfText(std::size_t size);
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
