@@ -4,3 +4,8 @@
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 unset LANGUAGE
 export PATH="/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin${PATH:+:$PATH}"
+# Qt wants a private runtime folder; without one it warns on every start.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  export XDG_RUNTIME_DIR="/tmp/runtime-$(id -u)"
+  mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+fi

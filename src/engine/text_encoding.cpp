@@ -1,6 +1,7 @@
 #include "engine/text_encoding.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -20,36 +21,40 @@ unsigned byteAt(std::span<const char> units, std::size_t i) { return static_cast
 
 bool inRange(unsigned value, unsigned low, unsigned high) { return value >= low && value <= high; }
 
-// Decodes one UTF-8 sequence; with `surrogates`, the three-byte forms of U+D800..U+DFFF
-// count as characters too (the stored form of UTF-16 text).
+// What a lead byte allows: the sequence's length, and the range of its second byte (the
+// later ones are always 0x80..0xBF). Length 0 for a byte that starts no sequence. With
+// `surrogates`, the three-byte forms of U+D800..U+DFFF count as characters too (the stored
+// form of UTF-16 text).
+struct SequenceRule {
+    std::size_t length = 0;
+    unsigned low = 0x80, high = 0xBF;
+};
+
+inline SequenceRule sequenceRule(unsigned lead, bool surrogates) {
+    if (inRange(lead, 0xC2, 0xDF)) return {2};
+    if (inRange(lead, 0xE0, 0xEF))
+        return {3, lead == 0xE0 ? 0xA0u : 0x80u, lead == 0xED && !surrogates ? 0x9Fu : 0xBFu};
+    if (inRange(lead, 0xF0, 0xF4)) return {4, lead == 0xF0 ? 0x90u : 0x80u, lead == 0xF4 ? 0x8Fu : 0xBFu};
+    return {};
+}
+
+// The length of the valid sequence at the start of `units` (not ASCII), or 0.
+inline std::size_t validSequenceLength(std::span<const char> units, bool surrogates) {
+    const SequenceRule rule = sequenceRule(byteAt(units, 0), surrogates);
+    if (rule.length == 0 || units.size() < rule.length || !inRange(byteAt(units, 1), rule.low, rule.high)) return 0;
+    for (std::size_t i = 2; i < rule.length; ++i)
+        if (!inRange(byteAt(units, i), 0x80, 0xBF)) return 0;
+    return rule.length;
+}
+
+// Decodes one UTF-8 sequence (see sequenceRule for `surrogates`).
 DecodedCharacter decodeUtf8(std::span<const char> units, bool surrogates) {
     const unsigned lead = byteAt(units, 0);
     if (lead < 0x80) return {lead, 1, true};
-    std::size_t length = 0;
-    unsigned low = 0x80, high = 0xBF;
-    char32_t value = 0;
-    if (inRange(lead, 0xC2, 0xDF)) {
-        length = 2;
-        value = lead & 0x1F;
-    } else if (inRange(lead, 0xE0, 0xEF)) {
-        length = 3;
-        value = lead & 0x0F;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED && !surrogates) high = 0x9F;
-    } else if (inRange(lead, 0xF0, 0xF4)) {
-        length = 4;
-        value = lead & 0x07;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return {Replacement, 1, false};
-    }
-    if (units.size() < length) return {Replacement, 1, false};
-    for (std::size_t i = 1; i < length; ++i) {
-        const unsigned next = byteAt(units, i);
-        if (!inRange(next, i == 1 ? low : 0x80, i == 1 ? high : 0xBF)) return {Replacement, 1, false};
-        value = (value << 6) | (next & 0x3F);
-    }
+    const std::size_t length = validSequenceLength(units, surrogates);
+    if (length == 0) return {Replacement, 1, false};
+    char32_t value = lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) value = (value << 6) | (byteAt(units, i) & 0x3F);
     return {value, length, true};
 }
 
@@ -85,23 +90,28 @@ void appendUnit(std::string& out, char32_t unit, bool bigEndian) {
     out += bigEndian ? low : high;
 }
 
+// The position of the first byte outside ASCII from `i` on, or the end. Most text is
+// ASCII: it is skipped eight bytes at a time, landing on the very byte that is not.
+std::size_t nextNonAscii(std::span<const char> bytes, std::size_t i) {
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t HighBits = 0x8080808080808080ull;
+        for (; i + 8 <= bytes.size(); i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes.data() + i, 8);
+            if (const std::uint64_t high = word & HighBits) return i + std::countr_zero(high) / 8;
+        }
+    }
+    while (i < bytes.size() && byteAt(bytes, i) < 0x80) ++i;
+    return i;
+}
+
 }  // namespace
 
 bool isValidUtf8(std::span<const char> bytes) {
-    std::size_t i = 0;
-    const std::size_t size = bytes.size();
-    while (i < size) {
-        // Most text is ASCII: skip it eight bytes at a time.
-        while (i + 8 <= size) {
-            std::uint64_t word;
-            std::memcpy(&word, bytes.data() + i, 8);
-            if (word & 0x8080808080808080ull) break;
-            i += 8;
-        }
-        if (i >= size) break;
-        DecodedCharacter c = decodeUtf8(bytes.subspan(i), false);
-        if (!c.valid) return false;
-        i += c.length;
+    for (std::size_t i = nextNonAscii(bytes, 0); i < bytes.size(); i = nextNonAscii(bytes, i)) {
+        const std::size_t length = validSequenceLength(bytes.subspan(i), false);
+        if (length == 0) return false;
+        i += length;
     }
     return true;
 }
