@@ -320,8 +320,8 @@ TEST_F(Editing, TheContractOperationsReplaceAndSelectByUnits) {
     pane->setSelStart(2);
     pane->setSelLength(99);
     EXPECT_EQ(pane->selText(), "\nb");
-    EXPECT_EQ(pane->document().selStart(), 2u);
-    EXPECT_EQ(pane->document().selLength(), 2u);
+    EXPECT_EQ(pane->selStart(), 2u);
+    EXPECT_EQ(pane->selLength(), 2u);
     EXPECT_EQ(edited.count(), 0);
 }
 
