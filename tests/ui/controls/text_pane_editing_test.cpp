@@ -325,6 +325,39 @@ TEST_F(Editing, TheContractOperationsReplaceAndSelectByUnits) {
     EXPECT_EQ(edited.count(), 0);
 }
 
+TEST_F(Editing, TheSelectionOperationsWorkLikeATextBox) {
+    pane->setText("hello world");
+    EXPECT_EQ(pane->selStart(), 0u);
+    pane->setSelStart(6);
+    pane->setSelLength(5);
+    EXPECT_EQ(pane->selText(), "world");
+    pane->setSelText("there!");
+    EXPECT_EQ(pane->text(), "hello there!");
+    EXPECT_EQ(pane->selStart(), 12u);
+    EXPECT_EQ(pane->selLength(), 0u);
+    pane->setSelStart(5);
+    pane->setSelText(",");  // nothing selected: inserts at the caret
+    pane->setSelStart(0);
+    pane->setSelLength(7);
+    pane->setSelText("");  // deletes the selection
+    EXPECT_EQ(pane->text(), "there!");
+    pane->setSelStart(2);
+    pane->setSelLength(100);
+    EXPECT_EQ(pane->selText(), "ere!");
+    pane->setSelStart(3);  // moving the caret drops the selection
+    EXPECT_EQ(pane->selLength(), 0u);
+    pane->setSelStart(100);
+    pane->setSelLength(1);
+    EXPECT_EQ(pane->selStart(), 6u);
+    EXPECT_EQ(pane->selText(), "");
+    pane->setSelStart(2);
+    pane->setSelLength(4);
+    pane->setSelText("");  // the selection ends with the text it shortened
+    EXPECT_EQ(pane->selStart(), 2u);
+    EXPECT_EQ(pane->selLength(), 0u);
+    EXPECT_EQ(pane->text(), "th");
+}
+
 TEST_F(Editing, TheDocumentIsLeftAloneWhileItChanges) {
     load("a\nb\nc\nd");
     std::size_t progressCalls = 0;
