@@ -44,8 +44,9 @@ public:
 
     // Runs `change` on the document (for passes such as the line-ending fixer) and then
     // refreshes the view as after setDocument, keeping the document. While `change` runs
-    // (it may process events to show progress) the pane does not read the document: it
-    // paints only its background and ignores input; nothing may set its text meanwhile.
+    // the pane does not read the document: it paints only its background and takes no input.
+    // `change` may process events to show progress, but not user input (it processes them
+    // with QEventLoop::ExcludeUserInputEvents); nothing may set the text meanwhile.
     template <class Change>
     void changeDocument(Change&& change) {
         beginChange();

@@ -61,7 +61,8 @@ struct TextWindow {
     }
 };
 
-// Tell assistive technology, when any is listening, what changed.
+// Tell assistive technology, when any is listening, what changed. Only the caret can move
+// while the document changes (assistive technology may set it); it is not told then.
 void announceCaret(TextPane& pane) {
     if (!QAccessible::isActive() || pane.changingDocument()) return;
     QAccessibleTextCursorEvent event(&pane, TextWindow::of(pane).offsetOf(pane.caretPosition()));
@@ -69,14 +70,14 @@ void announceCaret(TextPane& pane) {
 }
 
 void announceTextReplaced(TextPane& pane) {
-    if (!QAccessible::isActive() || pane.changingDocument()) return;
+    if (!QAccessible::isActive()) return;
     // The old text is gone; assistive technology reads the new one afresh.
     QAccessibleTextUpdateEvent event(&pane, 0, QString(), TextWindow::of(pane).text());
     QAccessible::updateAccessibility(&event);
 }
 
 void announceEdit(TextPane& pane, std::size_t position, std::string_view removed, std::string_view inserted) {
-    if (!QAccessible::isActive() || pane.changingDocument()) return;
+    if (!QAccessible::isActive()) return;
     if (removed.size() > TextLimit || inserted.size() > TextLimit) return announceTextReplaced(pane);
     const TextEncoding encoding = pane.document().format().encoding;
     const int offset = TextWindow::of(pane).offsetOf(position);

@@ -1,5 +1,7 @@
 // The text pane's keyboard, mouse, input-method and context-menu handling, and its caret's
-// blinking. While the document changes, the pane takes no input.
+// blinking. While the document changes, no keyboard or mouse input reaches the pane: the
+// window processes events without user input then. An input method's commit comes by
+// another route and is dropped here.
 #include "ui/controls/text_pane.h"
 
 #include <QApplication>
@@ -22,7 +24,7 @@ constexpr int AutoScrollInterval = 50;
 
 bool TextPane::event(QEvent* event) {
     // Keys the pane handles itself win over shortcuts of the window it sits in.
-    if (event->type() == QEvent::ShortcutOverride && !changing_ && isPaneKey(*static_cast<QKeyEvent*>(event))) {
+    if (event->type() == QEvent::ShortcutOverride && isPaneKey(*static_cast<QKeyEvent*>(event))) {
         event->accept();
         return true;
     }
@@ -30,7 +32,6 @@ bool TextPane::event(QEvent* event) {
 }
 
 void TextPane::keyPressEvent(QKeyEvent* event) {
-    if (changing_) return;
     if (const std::optional<EditCommand> command = editCommandOf(*event)) return runEditCommand(*command);
     if (const std::optional<CaretKey> key = caretKeyOf(*event)) return runCaretKey(*key);
     switch (event->key()) {
@@ -127,13 +128,13 @@ QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const {
 }
 
 void TextPane::mousePressEvent(QMouseEvent* event) {
-    if (changing_ || event->button() != Qt::LeftButton) return;
+    if (event->button() != Qt::LeftButton) return;
     moveCaret(positionAt(event->position().toPoint()), event->modifiers() & Qt::ShiftModifier);
     dragging_ = true;
 }
 
 void TextPane::mouseMoveEvent(QMouseEvent* event) {
-    if (changing_ || !dragging_ || !(event->buttons() & Qt::LeftButton)) return;
+    if (!dragging_ || !(event->buttons() & Qt::LeftButton)) return;
     dragPoint_ = event->position().toPoint();
     dragTo(dragPoint_);
     if (viewport()->rect().contains(dragPoint_))
@@ -149,7 +150,7 @@ void TextPane::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TextPane::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (changing_ || event->button() != Qt::LeftButton) return;
+    if (event->button() != Qt::LeftButton) return;
     const UnitRange word = wordAt(document_, positionAt(event->position().toPoint()));
     undo_.seal();
     select(word.start, word.end);
@@ -163,7 +164,6 @@ void TextPane::dragTo(QPoint point) {
 }
 
 void TextPane::contextMenuEvent(QContextMenuEvent* event) {
-    if (changing_) return;
     const bool selected = !selection_.empty();
     const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
     QMenu menu(this);
@@ -198,9 +198,10 @@ void TextPane::restartCaretBlink() {
 }
 
 void TextPane::timerEvent(QTimerEvent* event) {
+    // Both timers stop while the document changes.
     if (event->timerId() == caretBlink_.timerId()) {
         caretOn_ = !caretOn_;
-        if (!changing_) viewport()->update(cellRect(selection_.caret()).adjusted(-1, 0, 1, 0));
+        viewport()->update(cellRect(selection_.caret()).adjusted(-1, 0, 1, 0));
     } else if (event->timerId() == autoScroll_.timerId()) {
         dragTo(dragPoint_);
     } else {
