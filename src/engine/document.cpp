@@ -22,20 +22,6 @@ void Document::setText(std::string_view text) {
     text_.clear();
     text_.insert(0, text.data(), text.size());
     lineFeeds_ = lines_.rebuild(text_);
-    selStart_ = selLength_ = 0;
-}
-
-void Document::setSelStart(std::size_t position) {
-    selStart_ = std::min(position, size());
-    selLength_ = 0;
-}
-
-void Document::setSelLength(std::size_t length) { selLength_ = std::min(length, size() - selStart_); }
-
-void Document::setSelText(std::string_view text) {
-    replace(selStart_, selLength_, text);
-    selStart_ += text.size();
-    selLength_ = 0;
 }
 
 void Document::replace(std::size_t position, std::size_t removed, std::string_view inserted) {
@@ -45,8 +31,6 @@ void Document::replace(std::size_t position, std::size_t removed, std::string_vi
     text_.erase(position, removed);
     text_.insert(position, inserted.data(), inserted.size());
     lines_.update(text_, position, removed, inserted.size());
-    selStart_ = std::min(selStart_, size());
-    selLength_ = std::min(selLength_, size() - selStart_);
 }
 
 std::size_t Document::lineEnd(std::size_t line) const {
@@ -61,7 +45,6 @@ void Document::endRewrite(std::size_t newSize, std::size_t lineFeeds) {
     text_.closeEnd(newSize);
     lines_.endAssign(newSize);
     lineFeeds_ = lineFeeds;
-    selStart_ = selLength_ = 0;
 }
 
 }  // namespace norvane

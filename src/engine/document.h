@@ -13,7 +13,7 @@
 namespace norvane {
 
 // The document: its text exactly as stored (every CR, LF and NUL kept), the file format it
-// is written back in, a selection, and the index of its display lines. Positions count the
+// is written back in, and the index of its display lines. Positions count the
 // stored 8-bit units from 0 (see text_encoding.h); in text that is not ASCII a character
 // can span several units, and callers that move by characters step over whole ones.
 // Edits cost what they touch, so a document of hundreds of MB is edited near the caret
@@ -33,22 +33,12 @@ public:
     std::string slice(std::size_t position, std::size_t count) const;
     const GapArray<char>& units() const { return text_; }
 
-    // The text pane's operations.
     std::string text() const { return slice(0, size()); }
-    // Replaces the whole text; the selection goes back to the start.
+    // Replaces the whole text.
     void setText(std::string_view text);
-    std::size_t selStart() const { return selStart_; }
-    // Places the caret (clamped to the text) and empties the selection.
-    void setSelStart(std::size_t position);
-    std::size_t selLength() const { return selLength_; }
-    // Selects from selStart() on, at most up to the end of the text.
-    void setSelLength(std::size_t length);
-    std::string selText() const { return slice(selStart_, selLength_); }
-    // Replaces the selection; the caret then stands behind the new text, nothing selected.
-    void setSelText(std::string_view text);
 
-    // Replaces `removed` units at `position` by `inserted`; the selection is clamped to the
-    // new text. Throws std::out_of_range for a range outside the text.
+    // Replaces `removed` units at `position` by `inserted`. Throws std::out_of_range for a
+    // range outside the text.
     void replace(std::size_t position, std::size_t removed, std::string_view inserted);
 
     // Display lines: a line ends only at a CR LF pair.
@@ -64,8 +54,8 @@ public:
     // Rewrites the whole text in place, for passes such as the line-ending fixer, which also
     // know where the new lines start. beginRewrite returns the text followed by at least
     // `room` spare units, and a table of `lineStarts` entries for the starts of lines 1 on;
-    // endRewrite makes the first newSize units the text, takes the table as the line index
-    // and puts the caret at the start. The document must not be read in between.
+    // endRewrite makes the first newSize units the text and takes the table as the line
+    // index. The document must not be read in between.
     struct Rewrite {
         std::span<char> text;
         std::span<std::uint64_t> lineStarts;
@@ -78,8 +68,6 @@ private:
     LineIndex lines_;
     FileFormat format_;
     std::size_t lineFeeds_ = 0;
-    std::size_t selStart_ = 0;
-    std::size_t selLength_ = 0;
 };
 
 }  // namespace norvane

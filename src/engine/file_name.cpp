@@ -1,10 +1,10 @@
 #include "engine/file_name.h"
 
+#include "engine/text_encoding.h"
+
 namespace norvane {
 
 namespace {
-
-bool isUtf8Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
 
 // The last `count` characters of UTF-8 text (all of it when shorter).
 std::string_view lastCharacters(std::string_view text, std::size_t count) {

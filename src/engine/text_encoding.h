@@ -34,6 +34,14 @@ public:
 
 bool isValidUtf8(std::span<const char> bytes);
 
+// The most units one character is stored in, and the most that can follow its first unit.
+inline constexpr std::size_t MaxCharacterUnits = 4;
+inline constexpr std::size_t MaxTrail = MaxCharacterUnits - 1;
+
+// A byte that continues a UTF-8 sequence rather than starting one. The stored form of every
+// encoding but Legacy is UTF-8 in this respect.
+constexpr bool isUtf8Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
 struct DecodedCharacter {
     char32_t codePoint = 0;  // U+FFFD where the units do not form a character
     std::size_t length = 1;  // units taken, at least one

@@ -13,36 +13,9 @@ namespace {
 
 using test::expectLinesOf;
 
-TEST(Document, SelectionWorksLikeATextPane) {
-    Document document("hello world");
-    EXPECT_EQ(document.selStart(), 0u);
-    document.setSelStart(6);
-    document.setSelLength(5);
-    EXPECT_EQ(document.selText(), "world");
-    document.setSelText("there!");
-    EXPECT_EQ(document.text(), "hello there!");
-    EXPECT_EQ(document.selStart(), 12u);
-    EXPECT_EQ(document.selLength(), 0u);
-    document.setSelStart(5);
-    document.setSelText(",");  // nothing selected: inserts at the caret
-    document.setSelStart(0);
-    document.setSelLength(7);
-    document.setSelText("");  // deletes the selection
-    EXPECT_EQ(document.text(), "there!");
-    document.setSelStart(2);
-    document.setSelLength(100);
-    EXPECT_EQ(document.selText(), "ere!");
-    document.setSelStart(3);  // moving the caret drops the selection
-    EXPECT_EQ(document.selLength(), 0u);
-    document.setSelStart(100);
-    document.setSelLength(1);
-    EXPECT_EQ(document.selStart(), 6u);
-    EXPECT_EQ(document.selText(), "");
-    document.setSelStart(2);
-    document.setSelLength(4);
-    document.replace(0, 5, "");  // a selection beyond the new end is cut back
-    EXPECT_EQ(document.selStart(), 1u);
-    EXPECT_EQ(document.selLength(), 0u);
+TEST(Document, ReplaceTakesOnlyRangesInsideTheText) {
+    Document document("there!");
+    document.replace(0, 5, "");
     EXPECT_THROW(document.replace(2, 0, "x"), std::out_of_range);
     EXPECT_THROW(document.replace(0, 2, ""), std::out_of_range);
     EXPECT_EQ(document.text(), "!");
@@ -110,14 +83,7 @@ TEST(Document, LineIndexFollowsRandomEdits) {
         // Now and then a block larger than the spare room, so that the storage must grow.
         std::string inserted(pick(300) ? pick(5) : 5000 + pick(3000), '\0');
         for (char& c : inserted) c = "\r\n\r\nab"[pick(6)];
-        if (step % 3) {
-            document.replace(position, removed, inserted);
-        } else {  // through the selection, as typing and pasting do
-            document.setSelStart(position);
-            document.setSelLength(removed);
-            document.setSelText(inserted);
-            ASSERT_EQ(document.selStart(), position + inserted.size());
-        }
+        document.replace(position, removed, inserted);
         model.replace(position, removed, inserted);
         ASSERT_EQ(document.text(), model) << "step " << step;
         ASSERT_NO_FATAL_FAILURE(expectLinesOf(document, model)) << "step " << step;

@@ -21,8 +21,6 @@ bool plainWord(const char* units) {
 
 // Blocks in which walkDocument copies the units out of the gap buffer.
 constexpr std::size_t BlockUnits = 64 * 1024;
-// Units a character can span beyond its first.
-constexpr std::size_t MaxTrail = 3;
 
 }  // namespace
 

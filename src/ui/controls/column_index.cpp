@@ -7,10 +7,6 @@
 namespace norvane::ui {
 namespace {
 
-// Units a character can span beyond its first; an edit can change how the few units before
-// it decode, and an old chunk boundary this close behind it may now fall inside a character.
-constexpr std::size_t MaxTrail = 3;
-
 template <class T>
 std::size_t lastAtOrBefore(const std::vector<T>& values, T value) {
     const auto after = std::upper_bound(values.begin(), values.end(), value);
@@ -43,6 +39,8 @@ void ColumnIndex::edited(const Document& document, std::size_t start, std::size_
         recount(0);
         return;
     }
+    // An edit can change how the few units before it decode: an old chunk boundary up to
+    // MaxTrail units behind it may now fall inside a character.
     const std::size_t first = std::min(lastAtOrBefore(offsets_, offset > MaxTrail ? offset - MaxTrail : 0),
                                        chunks_.size() - 1);
     // The old boundaries from `k` on lie behind the edit; the chunks before `k` are redone,

@@ -7,7 +7,6 @@ namespace {
 
 // Long lines whose index is kept; the one used longest ago goes first.
 constexpr std::size_t MaxIndexedLines = 8;
-constexpr std::size_t MaxCharacterUnits = 4;
 
 }  // namespace
 

@@ -9,8 +9,6 @@
 namespace norvane::ui {
 namespace {
 
-constexpr std::size_t MaxCharacterUnits = 4;
-
 enum class Kind { Blank, Word, Punctuation };
 
 // The text of one line, for stepping inside it.
@@ -39,8 +37,7 @@ struct Line {
         if (document.format().encoding != TextEncoding::Legacy) {
             const std::size_t reach = std::min(MaxCharacterUnits, position - start);
             for (std::size_t back = 1; back <= reach; ++back) {
-                const auto unit = static_cast<unsigned char>(document.at(position - back));
-                if ((unit & 0xC0) == 0x80) continue;  // a continuation unit
+                if (isUtf8Continuation(document.at(position - back))) continue;
                 if (characterAt(position - back).length == back) return position - back;
                 break;
             }

@@ -1,12 +1,11 @@
 #include "ui/controls/text_pane.h"
 
 #include "ui/controls/text_conversion.h"
-#include "ui/controls/text_pane_accessibility.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
-#include <QScrollBar>
 
 #include <algorithm>
 
@@ -28,7 +27,9 @@ QFont paneFont() {
 }  // namespace
 
 TextPane::TextPane(QWidget* parent) : QAbstractScrollArea(parent) {
-    installTextPaneAccessibility();
+    // Qt asks every installed factory for an object's accessible interface: once is enough.
+    static const bool accessible = (QAccessible::installFactory(&TextPane::accessibleInterface), true);
+    (void)accessible;
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
@@ -37,7 +38,7 @@ TextPane::TextPane(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     setFont(paneFont());
-    updateMetrics();
+    view_.setFont(font());
 }
 
 TextPane::~TextPane() = default;
@@ -64,12 +65,10 @@ void TextPane::documentReplaced() {
     undo_.clear();
     columns_.reset();
     select(0, 0);
-    preferredColumn_.reset();
-    topLine_ = 0;
-    firstColumn_ = 0;
-    updateScrollBars();
+    selection_.forgetPreferredColumn();
+    view_.home();
     restartCaretBlink();
-    announceTextReplaced(*this);
+    emit textReplaced();
 }
 
 void TextPane::setText(std::string_view text) {
@@ -78,60 +77,54 @@ void TextPane::setText(std::string_view text) {
     documentReplaced();
 }
 
-std::size_t TextPane::selStart() const { return selection().start; }
-std::size_t TextPane::selLength() const { return selection().end - selection().start; }
-std::string TextPane::selText() const { return document_.selText(); }
-
 void TextPane::setSelStart(std::size_t position) {
-    position = std::min(position, document_.size());
     undo_.seal();
-    select(position, position);
-    preferredColumn_.reset();
+    selection_.setStart(position, document_.size());
+    emit caretMoved();
     viewport()->update();
 }
 
 void TextPane::setSelLength(std::size_t length) {
-    const std::size_t start = selStart();
     undo_.seal();
-    select(start, start + std::min(length, document_.size() - start));
+    selection_.setLength(length, document_.size());
+    emit caretMoved();
     viewport()->update();
 }
 
 void TextPane::setSelText(std::string_view text) {
-    const UnitRange range = selection();
+    const UnitRange range = selection_.range();
     replaceUnits(range.start, range.end - range.start, text);
     undo_.clear();
 }
 
-// Selection and caret
+void TextPane::ensureVisible(std::size_t position) {
+    if (!changing_) view_.ensureVisible(position);
+}
 
-UnitRange TextPane::selection() const { return {std::min(anchor_, caret_), std::max(anchor_, caret_)}; }
+// Caret and selection
 
 void TextPane::select(std::size_t anchor, std::size_t caret) {
-    anchor_ = anchor;
-    caret_ = caret;
-    const UnitRange range = selection();
-    document_.setSelStart(range.start);
-    document_.setSelLength(range.end - range.start);
-    announceCaret(*this);
+    selection_.select(anchor, caret);
+    emit caretMoved();
 }
 
 void TextPane::moveCaret(std::size_t position, bool extend, bool keepColumn) {
     undo_.seal();
-    select(extend ? anchor_ : position, position);
-    if (!keepColumn) preferredColumn_.reset();
+    select(extend ? selection_.anchor() : position, position);
+    if (!keepColumn) selection_.forgetPreferredColumn();
     ensureVisible(position);
     restartCaretBlink();
     viewport()->update();
 }
 
 void TextPane::moveVertically(std::ptrdiff_t lines, bool extend) {
-    const std::size_t line = document_.lineOf(caret_);
+    const std::size_t caret = selection_.caret();
+    const std::size_t line = document_.lineOf(caret);
     const std::size_t last = document_.lineCount() - 1;
     const std::size_t target = lines < 0 ? line - std::min(line, static_cast<std::size_t>(-lines))
                                          : line + std::min(last - line, static_cast<std::size_t>(lines));
-    if (!preferredColumn_) preferredColumn_ = columnOf(caret_);
-    moveCaret(columns_.nearestPosition(target, *preferredColumn_), extend, true);
+    if (!selection_.preferredColumn()) selection_.setPreferredColumn(columnOf(caret));
+    moveCaret(columns_.nearestPosition(target, *selection_.preferredColumn()), extend, true);
 }
 
 void TextPane::selectAll() {
@@ -149,7 +142,7 @@ void TextPane::replaceUnits(std::size_t position, std::size_t removed, std::stri
     columns_.afterEdit(edit, inserted.size());
     const std::size_t caret = position + inserted.size();
     select(caret, caret);
-    preferredColumn_.reset();
+    selection_.forgetPreferredColumn();
     ensureVisible(caret);
     restartCaretBlink();
 }
@@ -157,31 +150,31 @@ void TextPane::replaceUnits(std::size_t position, std::size_t removed, std::stri
 void TextPane::userEdit(UnitRange range, std::string_view inserted, UndoRecord::Kind kind) {
     std::string removed = document_.slice(range.start, range.end - range.start);
     replaceUnits(range.start, range.end - range.start, inserted);
-    announceEdit(*this, range.start, removed, inserted);
+    emit unitsReplaced(range.start, removed, inserted);
     undo_.record(kind, range.start, std::move(removed), inserted);
     emit textEdited();
 }
 
-void TextPane::typeText(QStringView text) {
+void TextPane::replaceSelection(QStringView text, UndoRecord::Kind kind) {
     const std::optional<std::string> units = encodeText(document_.format().encoding, text);
     if (!units) {
         QApplication::beep();
         return;
     }
-    userEdit(selection(), *units, UndoRecord::Kind::Typing);
+    userEdit(selection_.range(), *units, kind);
 }
 
 void TextPane::deleteCharacter(bool forward) {
-    UnitRange range = selection();
+    UnitRange range = selection_.range();
+    const std::size_t caret = selection_.caret();
     if (range.start == range.end)
-        range = forward ? characterAfter(document_, caret_) : characterBefore(document_, caret_);
+        range = forward ? characterAfter(document_, caret) : characterBefore(document_, caret);
     if (range.start == range.end) return;
     userEdit(range, {}, forward ? UndoRecord::Kind::Delete : UndoRecord::Kind::Backspace);
 }
 
 void TextPane::deleteSelection() {
-    const UnitRange range = selection();
-    if (range.start != range.end) userEdit(range, {}, UndoRecord::Kind::Other);
+    if (!selection_.empty()) userEdit(selection_.range(), {}, UndoRecord::Kind::Other);
 }
 
 void TextPane::undo() {
@@ -190,7 +183,7 @@ void TextPane::undo() {
     const std::string insert(step.insert);
     const std::string removed = document_.slice(step.position, step.removeCount);
     replaceUnits(step.position, step.removeCount, insert);
-    announceEdit(*this, step.position, removed, insert);
+    emit unitsReplaced(step.position, removed, insert);
     undo_.undone();
     // What the undo brought back stays selected, so the user sees it.
     select(step.position, step.position + insert.size());
@@ -199,10 +192,9 @@ void TextPane::undo() {
 }
 
 void TextPane::copy() const {
-    const UnitRange range = selection();
-    if (range.start == range.end) return;
-    const std::string units = document_.slice(range.start, range.end - range.start);
-    QGuiApplication::clipboard()->setText(decodeUnits(document_.format().encoding, units, ClipboardLineBreaks));
+    if (selection_.empty()) return;
+    QGuiApplication::clipboard()->setText(
+        decodeUnits(document_.format().encoding, selText(), ClipboardLineBreaks));
 }
 
 void TextPane::cut() {
@@ -212,161 +204,7 @@ void TextPane::cut() {
 
 void TextPane::paste() {
     const QString text = QGuiApplication::clipboard()->text();
-    if (text.isEmpty()) return;
-    const std::optional<std::string> units = encodeText(document_.format().encoding, text);
-    if (!units) {
-        QApplication::beep();
-        return;
-    }
-    userEdit(selection(), *units, UndoRecord::Kind::Other);
-}
-
-// Scrolling and geometry
-
-std::size_t TextPane::visibleLines() const {
-    return static_cast<std::size_t>(std::max(1, viewport()->height() / cellHeight_));
-}
-
-std::uint64_t TextPane::visibleColumns() const {
-    return static_cast<std::uint64_t>(std::max(1, viewport()->width() / cellWidth_));
-}
-
-std::uint64_t TextPane::columnOf(std::size_t position) const { return columns_.columnOf(position); }
-
-QRect TextPane::cellRect(std::size_t position) const {
-    const auto line = static_cast<std::int64_t>(document_.lineOf(position));
-    const auto column = static_cast<std::int64_t>(columnOf(position));
-    const std::int64_t x = (column - static_cast<std::int64_t>(firstColumn_)) * cellWidth_;
-    const std::int64_t y = (line - static_cast<std::int64_t>(topLine_)) * cellHeight_;
-    constexpr std::int64_t Far = 1 << 24;  // far outside any viewport, still an int
-    return {static_cast<int>(std::clamp(x, -Far, Far)), static_cast<int>(std::clamp(y, -Far, Far)), cellWidth_,
-            cellHeight_};
-}
-
-std::size_t TextPane::positionAt(QPoint point) const {
-    const auto floorDivide = [](std::int64_t value, std::int64_t divisor) {
-        return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
-    };
-    const std::int64_t lastLine = static_cast<std::int64_t>(document_.lineCount()) - 1;
-    const std::int64_t line = static_cast<std::int64_t>(topLine_) + floorDivide(point.y(), cellHeight_);
-    // The boundary nearest to the point: from half a cell on, the next one.
-    const std::int64_t cells = floorDivide(point.x() + cellWidth_ / 2, cellWidth_);
-    const std::uint64_t column = cells >= 0 ? firstColumn_ + static_cast<std::uint64_t>(cells)
-                                            : firstColumn_ - std::min(firstColumn_, static_cast<std::uint64_t>(-cells));
-    return columns_.nearestPosition(static_cast<std::size_t>(std::clamp<std::int64_t>(line, 0, lastLine)), column);
-}
-
-void TextPane::ensureVisible(std::size_t position) {
-    if (changing_) return;
-    const std::size_t line = document_.lineOf(position);
-    const std::uint64_t column = columnOf(position);
-    columns_.knownWidth(line);
-    columns_.includeColumn(column);
-    updateScrollBars();
-    std::size_t top = topLine_;
-    const std::size_t lines = visibleLines();
-    if (line < top)
-        top = line;
-    else if (line >= top + lines)
-        top = line - lines + 1;
-    std::uint64_t left = firstColumn_;
-    const std::uint64_t columns = visibleColumns();
-    const std::uint64_t jump = columns / 4;
-    if (column < left)
-        left = column > jump ? column - jump : 0;
-    else if (column >= left + columns)
-        left = column - columns + 1 + jump;
-    scrollTo(top, left);
-}
-
-void TextPane::scrollTo(std::size_t line, std::uint64_t column) {
-    topLine_ = std::min<std::uint64_t>(line, verticalScale_.maximum());
-    firstColumn_ = std::min(column, horizontalScale_.maximum());
-    settingScrollBars_ = true;
-    verticalScrollBar()->setValue(verticalScale_.toBar(topLine_));
-    horizontalScrollBar()->setValue(horizontalScale_.toBar(firstColumn_));
-    settingScrollBars_ = false;
-    viewport()->update();
-}
-
-void TextPane::updateScrollBars() {
-    if (changing_) return;
-    const std::size_t lines = visibleLines();
-    const std::uint64_t columns = visibleColumns();
-    const std::size_t lineCount = document_.lineCount();
-    // Room for the caret behind the end of the widest line.
-    const std::uint64_t width = columns_.widest() + 1;
-    verticalScale_.setMaximum(lineCount > lines ? lineCount - lines : 0);
-    horizontalScale_.setMaximum(width > columns ? width - columns : 0);
-    settingScrollBars_ = true;
-    verticalScrollBar()->setRange(0, verticalScale_.barMaximum());
-    verticalScrollBar()->setPageStep(verticalScale_.barSteps(lines));
-    horizontalScrollBar()->setRange(0, horizontalScale_.barMaximum());
-    horizontalScrollBar()->setPageStep(horizontalScale_.barSteps(columns));
-    settingScrollBars_ = false;
-    scrollTo(topLine_, firstColumn_);
-}
-
-void TextPane::scrollContentsBy(int, int) {
-    // The pane scrolls itself: a moved bar only sets where drawing starts.
-    if (!settingScrollBars_) {
-        topLine_ = verticalScale_.fromBar(verticalScrollBar()->value());
-        firstColumn_ = horizontalScale_.fromBar(horizontalScrollBar()->value());
-    }
-    viewport()->update();
-}
-
-void TextPane::resizeEvent(QResizeEvent* event) {
-    QAbstractScrollArea::resizeEvent(event);
-    updateScrollBars();
-}
-
-void TextPane::changeEvent(QEvent* event) {
-    QAbstractScrollArea::changeEvent(event);
-    if (event->type() == QEvent::FontChange) {
-        updateMetrics();
-        updateScrollBars();
-    }
-    if (event->type() == QEvent::EnabledChange || event->type() == QEvent::ActivationChange) viewport()->update();
-}
-
-void TextPane::updateMetrics() {
-    const QFontMetrics metrics(font());
-    cellWidth_ = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
-    cellHeight_ = std::max(1, metrics.height());
-    ascent_ = metrics.ascent();
-}
-
-void TextPane::restartCaretBlink() {
-    caretOn_ = true;
-    const int flash = QApplication::cursorFlashTime();
-    if (hasFocus() && !changing_ && flash > 0)
-        caretBlink_.start(flash / 2, this);
-    else
-        caretBlink_.stop();
-    viewport()->update();
-}
-
-void TextPane::timerEvent(QTimerEvent* event) {
-    if (event->timerId() == caretBlink_.timerId()) {
-        caretOn_ = !caretOn_;
-        if (!changing_) viewport()->update(cellRect(caret_).adjusted(-1, 0, 1, 0));
-    } else if (event->timerId() == autoScroll_.timerId()) {
-        dragTo(dragPoint_);
-    } else {
-        QAbstractScrollArea::timerEvent(event);
-    }
-}
-
-void TextPane::focusInEvent(QFocusEvent* event) {
-    QAbstractScrollArea::focusInEvent(event);
-    restartCaretBlink();
-}
-
-void TextPane::focusOutEvent(QFocusEvent* event) {
-    QAbstractScrollArea::focusOutEvent(event);
-    caretBlink_.stop();
-    viewport()->update();
+    if (!text.isEmpty()) replaceSelection(text, UndoRecord::Kind::Other);
 }
 
 }  // namespace norvane::ui

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "engine/document.h"
+#include "ui/controls/caret_selection.h"
 #include "ui/controls/line_columns.h"
-#include "ui/controls/scroll_scale.h"
+#include "ui/controls/pane_keys.h"
+#include "ui/controls/pane_view.h"
 #include "ui/controls/text_motion.h"
 #include "ui/controls/undo_record.h"
 
@@ -12,20 +14,19 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
-class QPainter;
+class QAccessibleInterface;
 
 namespace norvane::ui {
 
 // The text pane: an editable view of a Document that shows its characters exactly. A
 // display line ends only at CR LF; a bare LF, a bare CR and other control characters show
 // as box marks one cell wide inside their line, and a tab runs to the next stop of every 8
-// cells. Lines never wrap. Only the visible part is drawn, and a character's cell is found
-// by arithmetic, so a frame costs the same for any size of document. The view scrolls in
-// lines and columns, so its ranges hold for any document that fits in memory.
+// cells. Lines never wrap. Only the visible part is drawn (see PaneView and paintRows), so
+// a frame costs the same for any size of document. The pane holds the document, the caret
+// and selection (CaretSelection) and the undo record, and turns input into edits.
 //
 // The Text/SelStart/SelLength/SelText operations count positions in the document's stored
 // units, as the Document does. Setting them does not count as a user edit: textEdited() is
@@ -43,8 +44,9 @@ public:
 
     // Runs `change` on the document (for passes such as the line-ending fixer) and then
     // refreshes the view as after setDocument, keeping the document. While `change` runs
-    // (it may process events to show progress) the pane does not read the document: it
-    // paints only its background and ignores input; nothing may set its text meanwhile.
+    // the pane does not read the document: it paints only its background and takes no input.
+    // `change` may process events to show progress, but not user input (it processes them
+    // with QEventLoop::ExcludeUserInputEvents); nothing may set the text meanwhile.
     template <class Change>
     void changeDocument(Change&& change) {
         beginChange();
@@ -61,19 +63,19 @@ public:
     std::string text() const { return document_.text(); }
     // Replaces everything; the caret goes to the start and the view scrolls home.
     void setText(std::string_view text);
-    std::size_t selStart() const;
+    std::size_t selStart() const { return selection_.range().start; }
     // Places the caret, clamped to the text, with nothing selected.
     void setSelStart(std::size_t position);
-    std::size_t selLength() const;
+    std::size_t selLength() const { return selection_.range().end - selection_.range().start; }
     // Selects from selStart() on, at most to the end of the text.
     void setSelLength(std::size_t length);
-    std::string selText() const;
+    std::string selText() const { return document_.slice(selStart(), selLength()); }
     // Replaces the selection; the caret then stands behind the new text, scrolled into view.
     void setSelText(std::string_view text);
 
     // The end of the selection that moves with the keys (the caret); the other end is where
     // the selection began, so the caret is selStart() after selecting backwards.
-    std::size_t caretPosition() const { return caret_; }
+    std::size_t caretPosition() const { return selection_.caret(); }
 
     // The edit commands, as the keys and the context menu run them.
     bool canUndo() const { return !undo_.empty(); }
@@ -84,25 +86,26 @@ public:
     void deleteSelection();
     void selectAll();
 
-    // The view, in lines and columns.
-    std::size_t firstVisibleLine() const { return topLine_; }
-    std::uint64_t firstVisibleColumn() const { return firstColumn_; }
-    // Lines and columns the viewport shows whole (at least one).
-    std::size_t visibleLines() const;
-    std::uint64_t visibleColumns() const;
-    QSize cellSize() const { return {cellWidth_, cellHeight_}; }
-    // The column where the character at `position` begins.
-    std::uint64_t columnOf(std::size_t position) const;
-    // The cell of `position` in viewport coordinates (possibly outside the viewport).
-    QRect cellRect(std::size_t position) const;
-    // The character boundary nearest to a point of the viewport.
-    std::size_t positionAt(QPoint point) const;
-    // Scrolls as little as needed (or a quarter of the width sideways) to show `position`.
+    // The view, in lines and columns (see PaneView).
+    std::size_t firstVisibleLine() const { return view_.firstLine(); }
+    std::uint64_t firstVisibleColumn() const { return view_.firstColumn(); }
+    std::size_t visibleLines() const { return view_.visibleLines(); }
+    std::uint64_t visibleColumns() const { return view_.visibleColumns(); }
+    QSize cellSize() const { return view_.cellSize(); }
+    std::uint64_t columnOf(std::size_t position) const { return view_.columnOf(position); }
+    QRect cellRect(std::size_t position) const { return view_.cellRect(position); }
+    std::size_t positionAt(QPoint point) const { return view_.positionAt(point); }
     void ensureVisible(std::size_t position);
 
 signals:
     // The user changed the text (typing, deleting, pasting, cutting, undoing).
     void textEdited();
+    // For listeners that follow the text and the caret, such as assistive technology: the
+    // caret or the selection moved; the user's edit replaced `removed` units at `position`
+    // by `inserted`; the whole text was replaced.
+    void caretMoved();
+    void unitsReplaced(std::size_t position, std::string_view removed, std::string_view inserted);
+    void textReplaced();
 
 protected:
     bool event(QEvent* event) override;
@@ -123,12 +126,14 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // The pane's accessible interface for Qt's factory (text_pane_accessibility.cpp).
+    static QAccessibleInterface* accessibleInterface(const QString& className, QObject* object);
+
     void beginChange();
     void endChange();
     void documentReplaced();
 
-    // Selection and caret (text_pane.cpp).
-    UnitRange selection() const;
+    // Caret and selection (text_pane.cpp).
     void select(std::size_t anchor, std::size_t caret);
     // Moves the caret as a key or click does: `extend` keeps the anchor; `keepColumn` keeps
     // the column that Up and Down aim for.
@@ -138,45 +143,27 @@ private:
     // Edits (text_pane.cpp). replaceUnits is the one place the text changes.
     void replaceUnits(std::size_t position, std::size_t removed, std::string_view inserted);
     void userEdit(UnitRange range, std::string_view inserted, UndoRecord::Kind kind);
-    // Types Unicode text over the selection; text the document's encoding cannot hold is
-    // refused as a whole with a beep.
-    void typeText(QStringView text);
+    // Puts Unicode text in place of the selection; text the document's encoding cannot
+    // hold is refused as a whole with a beep.
+    void replaceSelection(QStringView text, UndoRecord::Kind kind);
     void deleteCharacter(bool forward);
 
-    // Scrolling (text_pane.cpp).
-    void updateScrollBars();
-    void scrollTo(std::size_t line, std::uint64_t column);
-    void updateMetrics();
+    // Input (text_pane_input.cpp).
+    void runEditCommand(EditCommand command);
+    void runCaretKey(CaretKey key);
+    void dragTo(QPoint point);
     void restartCaretBlink();
 
-    // Input (text_pane_input.cpp).
-    bool runStandardKey(QKeyEvent* event);
-    bool isOwnShortcut(QKeyEvent* event) const;
-    void dragTo(QPoint point);
-
-    // Painting (text_pane_paint.cpp).
+    // The view (text_pane_view.cpp).
+    void updateScrollBars();
     QPalette::ColorGroup colorGroup() const;
-    bool selectionShown() const;
-    void paintLine(QPainter& painter, std::size_t line, int y);
-    void paintCaret(QPainter& painter);
 
     Document document_;
     // Column arithmetic over document_; it caches, so it is updated from const queries too.
     mutable LineColumns columns_{document_};
+    PaneView view_{*this, document_, columns_};
+    CaretSelection selection_;
     UndoRecord undo_;
-    std::size_t anchor_ = 0;
-    std::size_t caret_ = 0;
-    std::optional<std::uint64_t> preferredColumn_;  // where Up and Down aim
-
-    std::size_t topLine_ = 0;
-    std::uint64_t firstColumn_ = 0;
-    ScrollScale verticalScale_;
-    ScrollScale horizontalScale_;
-    bool settingScrollBars_ = false;
-
-    int cellWidth_ = 1;
-    int cellHeight_ = 1;
-    int ascent_ = 1;
 
     QBasicTimer caretBlink_;
     bool caretOn_ = true;

@@ -1,11 +1,13 @@
-#include "ui/controls/text_pane_accessibility.h"
-
+// The text pane as assistive technology sees it: an editable text with its characters and
+// its caret, through Qt's accessibility interfaces. The interface follows the pane's signals
+// to tell assistive technology what changed.
 #include "ui/controls/text_conversion.h"
 #include "ui/controls/text_pane.h"
 
 #include <QAccessibleWidget>
 
 #include <algorithm>
+#include <array>
 
 namespace norvane::ui {
 namespace {
@@ -16,8 +18,7 @@ namespace {
 constexpr std::size_t TextLimit = 64 * 1024;
 
 bool isContinuation(const Document& document, std::size_t position) {
-    return document.format().encoding != TextEncoding::Legacy &&
-           (static_cast<unsigned char>(document.at(position)) & 0xC0) == 0x80;
+    return document.format().encoding != TextEncoding::Legacy && isUtf8Continuation(document.at(position));
 }
 
 // The part of the document handed to assistive technology.
@@ -60,9 +61,49 @@ struct TextWindow {
     }
 };
 
+// Tell assistive technology, when any is listening, what changed. Only the caret can move
+// while the document changes (assistive technology may set it); it is not told then.
+void announceCaret(TextPane& pane) {
+    if (!QAccessible::isActive() || pane.changingDocument()) return;
+    QAccessibleTextCursorEvent event(&pane, TextWindow::of(pane).offsetOf(pane.caretPosition()));
+    QAccessible::updateAccessibility(&event);
+}
+
+void announceTextReplaced(TextPane& pane) {
+    if (!QAccessible::isActive()) return;
+    // The old text is gone; assistive technology reads the new one afresh.
+    QAccessibleTextUpdateEvent event(&pane, 0, QString(), TextWindow::of(pane).text());
+    QAccessible::updateAccessibility(&event);
+}
+
+void announceEdit(TextPane& pane, std::size_t position, std::string_view removed, std::string_view inserted) {
+    if (!QAccessible::isActive()) return;
+    if (removed.size() > TextLimit || inserted.size() > TextLimit) return announceTextReplaced(pane);
+    const TextEncoding encoding = pane.document().format().encoding;
+    const int offset = TextWindow::of(pane).offsetOf(position);
+    if (!removed.empty()) {
+        QAccessibleTextRemoveEvent event(&pane, offset, decodeUnits(encoding, removed));
+        QAccessible::updateAccessibility(&event);
+    }
+    if (!inserted.empty()) {
+        QAccessibleTextInsertEvent event(&pane, offset, decodeUnits(encoding, inserted));
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
 class TextPaneAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
-    explicit TextPaneAccessible(TextPane* pane) : QAccessibleWidget(pane, QAccessible::EditableText) {}
+    explicit TextPaneAccessible(TextPane* pane)
+        : QAccessibleWidget(pane, QAccessible::EditableText),
+          listening_{QObject::connect(pane, &TextPane::caretMoved, pane, [pane] { announceCaret(*pane); }),
+                     QObject::connect(pane, &TextPane::unitsReplaced, pane,
+                                      [pane](std::size_t position, std::string_view removed, std::string_view inserted) {
+                                          announceEdit(*pane, position, removed, inserted);
+                                      }),
+                     QObject::connect(pane, &TextPane::textReplaced, pane, [pane] { announceTextReplaced(*pane); })} {}
+    ~TextPaneAccessible() override {
+        for (const QMetaObject::Connection& connection : listening_) QObject::disconnect(connection);
+    }
 
     void* interface_cast(QAccessible::InterfaceType type) override {
         if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
@@ -129,50 +170,16 @@ public:
 private:
     TextPane& pane() const { return *static_cast<TextPane*>(widget()); }
     TextWindow shownText() const { return TextWindow::of(pane()); }
-};
 
-QAccessibleInterface* createInterface(const QString& className, QObject* object) {
-    if (object && object->isWidgetType() && className == QLatin1String(TextPane::staticMetaObject.className()))
-        return new TextPaneAccessible(static_cast<TextPane*>(object));
-    return nullptr;
-}
+    std::array<QMetaObject::Connection, 3> listening_;
+};
 
 }  // namespace
 
-void installTextPaneAccessibility() {
-    static const bool installed = [] {
-        QAccessible::installFactory(createInterface);
-        return true;
-    }();
-    (void)installed;
-}
-
-void announceCaret(TextPane& pane) {
-    if (!QAccessible::isActive() || pane.changingDocument()) return;
-    QAccessibleTextCursorEvent event(&pane, TextWindow::of(pane).offsetOf(pane.caretPosition()));
-    QAccessible::updateAccessibility(&event);
-}
-
-void announceEdit(TextPane& pane, std::size_t position, std::string_view removed, std::string_view inserted) {
-    if (!QAccessible::isActive() || pane.changingDocument()) return;
-    if (removed.size() > TextLimit || inserted.size() > TextLimit) return announceTextReplaced(pane);
-    const TextEncoding encoding = pane.document().format().encoding;
-    const int offset = TextWindow::of(pane).offsetOf(position);
-    if (!removed.empty()) {
-        QAccessibleTextRemoveEvent event(&pane, offset, decodeUnits(encoding, removed));
-        QAccessible::updateAccessibility(&event);
-    }
-    if (!inserted.empty()) {
-        QAccessibleTextInsertEvent event(&pane, offset, decodeUnits(encoding, inserted));
-        QAccessible::updateAccessibility(&event);
-    }
-}
-
-void announceTextReplaced(TextPane& pane) {
-    if (!QAccessible::isActive() || pane.changingDocument()) return;
-    // The old text is gone; assistive technology reads the new one afresh.
-    QAccessibleTextUpdateEvent event(&pane, 0, QString(), TextWindow::of(pane).text());
-    QAccessible::updateAccessibility(&event);
+QAccessibleInterface* TextPane::accessibleInterface(const QString& className, QObject* object) {
+    if (object && object->isWidgetType() && className == QLatin1String(TextPane::staticMetaObject.className()))
+        return new TextPaneAccessible(static_cast<TextPane*>(object));
+    return nullptr;
 }
 
 }  // namespace norvane::ui

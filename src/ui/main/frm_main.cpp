@@ -9,7 +9,6 @@
 #include "ui/about/frm_about.h"
 #include "ui/controls/text_pane.h"
 #include "ui/main/enter_presses_button.h"
-#include "ui/main/input_blocker.h"
 #include "ui/main/main_layout.h"
 #include "ui/controls/twips.h"
 
@@ -204,18 +203,17 @@ void frmMain::butOpenFile_Click() {
 
 void frmMain::butConvert_Click() {
     ConvertProgBar->setValue(0);
-    {
-        // The window repaints while the fix runs, but takes no input until it is done.
-        InputBlocker blocker(*this);
-        fixing_ = true;
-        txtMain->changeDocument([this](Document& document) {
-            fixLineEnds(document, [this](int percent) {
-                ConvertProgBar->setValue(percent);
-                QCoreApplication::processEvents();
-            });
+    // The window repaints while the fix runs. Keyboard and mouse input and the window
+    // system's close requests (user input to Qt) wait in the queue until the fix is done; a
+    // close() from within the program meanwhile is put off by closeEvent.
+    fixing_ = true;
+    txtMain->changeDocument([this](Document& document) {
+        fixLineEnds(document, [this](int percent) {
+            ConvertProgBar->setValue(percent);
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         });
-        fixing_ = false;
-    }
+    });
+    fixing_ = false;
     butConvert->setEnabled(false);
     ConvertProgBar->setValue(0);
     setWindowTitle(QString::fromStdString(titleFixed(identity::Version, fileNameOf(DoFilename).toStdString())));

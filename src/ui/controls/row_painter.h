@@ -1,0 +1,30 @@
+#pragma once
+
+#include "engine/document.h"
+#include "ui/controls/line_columns.h"
+#include "ui/controls/pane_view.h"
+#include "ui/controls/text_motion.h"
+
+#include <QColor>
+#include <QRect>
+
+class QPainter;
+
+namespace norvane::ui {
+
+// The colours of the pane's text, for the palette's current colour group.
+struct RowColours {
+    QColor text;
+    QColor selectedText;
+    QColor highlight;
+};
+
+// Draws the document's rows that `exposed` (a part of the viewport) touches, as `view`
+// places them: each character in its cell, a box mark for a control character, and the
+// `selected` units highlighted. Only the cells across the viewport are read and drawn, so
+// the cost does not grow with the document or its longest line. Lines measured on the way
+// refine `columns`' widest line.
+void paintRows(QPainter& painter, QRect exposed, const Document& document, LineColumns& columns,
+               const PaneView& view, UnitRange selected, const RowColours& colours);
+
+}  // namespace norvane::ui

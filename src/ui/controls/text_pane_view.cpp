@@ -1,0 +1,60 @@
+// The text pane's own view events: painting, resizing, scrolling and style changes, each
+// handed to the view part (PaneView) and the row painter.
+#include "ui/controls/text_pane.h"
+
+#include "ui/controls/row_painter.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+namespace norvane::ui {
+
+QPalette::ColorGroup TextPane::colorGroup() const {
+    if (!isEnabled()) return QPalette::Disabled;
+    return isActiveWindow() ? QPalette::Active : QPalette::Inactive;
+}
+
+void TextPane::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    const QPalette::ColorGroup group = colorGroup();
+    painter.fillRect(event->rect(), palette().color(group, QPalette::Base));
+    // The document may be half rewritten while it changes: nothing of it is drawn.
+    if (changing_) return;
+    painter.setFont(font());
+    const std::uint64_t widestBefore = columns_.widest();
+    // The selection shows while the pane has the focus, or its context menu is open.
+    const UnitRange selected = hasFocus() || contextMenuOpen_ ? selection_.range() : UnitRange{};
+    paintRows(painter, event->rect(), document_, columns_, view_, selected,
+              {palette().color(group, QPalette::Text), palette().color(group, QPalette::HighlightedText),
+               palette().color(group, QPalette::Highlight)});
+    if (hasFocus() && caretOn_) {
+        const QRect caret = cellRect(selection_.caret());
+        if (viewport()->rect().intersects(caret))
+            painter.fillRect(caret.x(), caret.y(), 1, caret.height(), palette().color(group, QPalette::Text));
+    }
+    // A line wider than known came into view: widen the scroll range once painting is done.
+    if (columns_.widest() > widestBefore) QMetaObject::invokeMethod(this, &TextPane::updateScrollBars, Qt::QueuedConnection);
+}
+
+void TextPane::updateScrollBars() {
+    // The document's lines are not read while it changes; its end brings the view home.
+    if (!changing_) view_.updateScrollBars();
+}
+
+void TextPane::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+}
+
+void TextPane::scrollContentsBy(int, int) { view_.followScrollBars(); }
+
+void TextPane::changeEvent(QEvent* event) {
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        view_.setFont(font());
+        updateScrollBars();
+    }
+    if (event->type() == QEvent::EnabledChange || event->type() == QEvent::ActivationChange) viewport()->update();
+}
+
+}  // namespace norvane::ui
