@@ -49,24 +49,40 @@ BenchOptions parseOptions(int argc, char** argv, BenchOptions options, const std
     return options;
 }
 
+bool dropPageCache() {
+    sync();
+    std::ofstream control("/proc/sys/vm/drop_caches");
+    return static_cast<bool>(control << "3\n" << std::flush);
+}
+
 PeerComparison compareWithUnix2dos(const std::filesystem::path& input, const std::filesystem::path& folder,
-                                   int runs, const std::function<double(const std::filesystem::path&)>& ours) {
+                                   int runs, const std::function<double(const std::filesystem::path&)>& ours,
+                                   Cache cache) {
     namespace fs = std::filesystem;
     const fs::path ourCopy = folder / "ours.txt", peerCopy = folder / "theirs.txt";
     std::vector<double> ourTimes, peerTimes;
-    bool havePeer = true;
+    bool havePeer = true, cold = cache == Cache::Cold;
+    // Each side runs first in turn, so that neither always finds the machine in the state
+    // the other left it in.
     for (int run = 0; run < runs; ++run) {
         fs::copy_file(input, ourCopy, fs::copy_options::overwrite_existing);
         fs::copy_file(input, peerCopy, fs::copy_options::overwrite_existing);
-        ourTimes.push_back(ours(ourCopy));
-        const ChildResult peer = runChild({"unix2dos", "-q", peerCopy.string()});
-        havePeer = havePeer && peer.ok;
-        peerTimes.push_back(peer.seconds);
+        for (int side = 0; side < 2; ++side) {
+            if (cold) cold = dropPageCache();
+            if ((side + run) % 2 == 0) {
+                ourTimes.push_back(ours(ourCopy));
+            } else {
+                const ChildResult peer = runChild({"unix2dos", "-q", peerCopy.string()});
+                havePeer = havePeer && peer.ok;
+                peerTimes.push_back(peer.seconds);
+            }
+        }
     }
     PeerComparison comparison;
-    comparison.ourSeconds = median(ourTimes);
+    comparison.ourSeconds = best(ourTimes);
+    comparison.cold = cold;
     if (havePeer) {
-        comparison.peerSeconds = median(peerTimes);
+        comparison.peerSeconds = best(peerTimes);
         comparison.identical = readFile(ourCopy) == readFile(peerCopy);
     }
     return comparison;
@@ -78,7 +94,8 @@ void printPeerComparison(const PeerComparison& comparison) {
         return;
     }
     const double ratio = comparison.ourSeconds / comparison.peerSeconds;
-    std::printf("  unix2dos on the same file: %.1f ms\n", comparison.peerSeconds * 1e3);
+    std::printf("  unix2dos on the same file (%s, best of runs): %.1f ms\n",
+                comparison.cold ? "cold cache" : "warm cache", comparison.peerSeconds * 1e3);
     std::printf("  -> time = %.2f x unix2dos (bar: <= 0.5)  %s\n", ratio, verdict(ratio <= 0.5));
     std::printf("  -> saved bytes identical to unix2dos output: %s  %s\n", comparison.identical ? "yes" : "NO",
                 verdict(comparison.identical));
@@ -89,6 +106,10 @@ double secondsSince(Clock::time_point start) { return std::chrono::duration<doub
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0 : values[values.size() / 2];
+}
+
+double best(const std::vector<double>& values) {
+    return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
 }
 
 const char* verdict(bool pass) { return pass ? "PASS" : "FAIL"; }

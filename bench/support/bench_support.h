@@ -26,6 +26,7 @@ BenchOptions parseOptions(int argc, char** argv, BenchOptions defaults,
 
 double secondsSince(Clock::time_point start);
 double median(std::vector<double> values);
+double best(const std::vector<double>& values);
 const char* verdict(bool pass);
 
 // Text of words (about 5% of its bytes outside ASCII) and spaces in lines of 0 to 14 words,
@@ -54,15 +55,25 @@ struct ChildResult {
 
 // One way of turning a copy of an LF file into CR LF, compared with unix2dos on another.
 struct PeerComparison {
-    double ourSeconds = 0;     // median
-    double peerSeconds = 0;    // median; 0 when unix2dos is missing
+    double ourSeconds = 0;     // best of the runs
+    double peerSeconds = 0;    // best of the runs; 0 when unix2dos is missing
     bool identical = false;    // the two results, byte for byte
+    bool cold = false;         // every run started with the page cache dropped
 };
 
+// Warm runs find the input in the page cache; cold runs start with the cache dropped (as
+// root), so that reading it comes from the disk for both.
+enum class Cache { Warm, Cold };
+
+// Drops the page cache after writing everything out; false where that is not permitted.
+bool dropPageCache();
+
 // Copies `input` twice into `folder` for each of `runs` runs, converts one copy with `ours`
-// (which returns the seconds it took) and the other with unix2dos, and compares them.
+// (which returns the seconds it took) and the other with unix2dos, and compares them. Cold
+// runs that can't drop the cache are reported as warm ones.
 PeerComparison compareWithUnix2dos(const std::filesystem::path& input, const std::filesystem::path& folder,
-                                   int runs, const std::function<double(const std::filesystem::path&)>& ours);
+                                   int runs, const std::function<double(const std::filesystem::path&)>& ours,
+                                   Cache cache = Cache::Warm);
 
 // Prints the comparison's ratio and byte identity with their verdicts.
 void printPeerComparison(const PeerComparison& comparison);
