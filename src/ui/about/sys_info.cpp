@@ -4,6 +4,7 @@
 #include "ui/about/frm_about.h"
 
 #include "ui/controls/message_sink.h"
+#include "ui/controls/utf8_text.h"
 
 #include <exception>
 
@@ -29,10 +30,10 @@ void frmAbout::StartSysInfo() {
         if (!GetKeyValue(root, ProgramPathKey, ProgramPathValue, path)) {
             if (!GetKeyValue(root, ProgramFolderKey, ProgramFolderValue, path)) return false;
             // The folder is used as read: one that ends in a backslash gives a doubled one.
-            if (!platform_.files.isNormalFile((path + ProgramFile).toStdString())) return false;
+            if (!platform_.files.isNormalFile(toUtf8(path + ProgramFile))) return false;
             path += ProgramFile;
         }
-        return platform_.programs.start(path.toStdString());
+        return platform_.programs.start(toUtf8(path));
     };
     // A failure of any system service ends in the same message, which says what it was.
     bool started = false;
@@ -40,16 +41,16 @@ void frmAbout::StartSysInfo() {
     try {
         started = findAndStart();
     } catch (const std::exception& error) {
-        detail = QString::fromLocal8Bit(error.what());
+        detail = toQString(error.what());
     }
     if (!started) messages_.showMessage(Unavailable, detail);
 }
 
 bool frmAbout::GetKeyValue(platform::RegistryRoot KeyRoot, const QString& KeyName, const QString& SubKeyRef,
                            QString& KeyVal) const {
-    std::string value = KeyVal.toStdString();
-    const bool read = platform_.registry.getKeyValue(KeyRoot, KeyName.toStdString(), SubKeyRef.toStdString(), value);
-    KeyVal = QString::fromStdString(value);
+    std::string value = toUtf8(KeyVal);
+    const bool read = platform_.registry.getKeyValue(KeyRoot, toUtf8(KeyName), toUtf8(SubKeyRef), value);
+    KeyVal = toQString(value);
     return read;
 }
 

@@ -1,0 +1,11 @@
+#include "platform/system_conventions.h"
+
+#include "platform/windows/wide_text.h"
+
+namespace norvane::platform {
+
+std::filesystem::path pathFromText(std::string_view utf8) { return std::filesystem::path(windows::wide(utf8)); }
+
+std::string pathText(const std::filesystem::path& path) { return windows::narrow(path.native()); }
+
+}  // namespace norvane::platform
