@@ -16,4 +16,12 @@ std::filesystem::path pathFromText(std::string_view utf8);
 // the system names files in it), on Windows its wide text converted.
 std::string pathText(const std::filesystem::path& path);
 
+// The file-name pattern that every file matches: "*.*" on Windows, where every name
+// matches it; "*" elsewhere, where a name needs no dot.
+extern const std::string_view AllFilesPattern;
+
+// The line break of plain text exchanged with other programs (the clipboard): CR LF on
+// Windows, LF elsewhere.
+extern const std::string_view PlainTextLineBreak;
+
 }  // namespace norvane::platform

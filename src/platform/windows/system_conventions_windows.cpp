@@ -8,4 +8,7 @@ std::filesystem::path pathFromText(std::string_view utf8) { return std::filesyst
 
 std::string pathText(const std::filesystem::path& path) { return windows::narrow(path.native()); }
 
+const std::string_view AllFilesPattern = "*.*";
+const std::string_view PlainTextLineBreak = "\r\n";
+
 }  // namespace norvane::platform
