@@ -11,12 +11,7 @@
 namespace norvane::ui {
 namespace {
 
-// Where the system-information program is registered: first its full path, then the
-// folder that holds MSINFO32.EXE.
-const QString ProgramPathKey = QStringLiteral(R"(SOFTWARE\Microsoft\Shared Tools\MSINFO)");
-const QString ProgramPathValue = QStringLiteral("PATH");
-const QString ProgramFolderKey = QStringLiteral(R"(SOFTWARE\Microsoft\Shared Tools Location)");
-const QString ProgramFolderValue = QStringLiteral("MSINFO");
+// The program's file in the folder registered for it.
 const QString ProgramFile = QStringLiteral(R"(\MSINFO32.EXE)");
 
 const QString Unavailable = QStringLiteral("System Information Is Unavailable At This Time");
@@ -27,8 +22,12 @@ void frmAbout::StartSysInfo() {
     const auto findAndStart = [this] {
         QString path;
         const auto root = platform::RegistryRoot::LocalMachine;
-        if (!GetKeyValue(root, ProgramPathKey, ProgramPathValue, path)) {
-            if (!GetKeyValue(root, ProgramFolderKey, ProgramFolderValue, path)) return false;
+        // First the program's full path, then the folder that holds it.
+        const auto lookUp = [&](platform::RegistryValueName name) {
+            return GetKeyValue(root, toQString(name.key), toQString(name.value), path);
+        };
+        if (!lookUp(platform::SystemInformationPath)) {
+            if (!lookUp(platform::SystemInformationFolder)) return false;
             // The folder is used as read: one that ends in a backslash gives a doubled one.
             if (!platform_.files.isNormalFile(toUtf8(path + ProgramFile))) return false;
             path += ProgramFile;
