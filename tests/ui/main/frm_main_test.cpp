@@ -1,5 +1,7 @@
 #include "fake_services.h"
+#include "test_files.h"
 #include "ui/controls/text_pane.h"
+#include "ui/controls/utf8_text.h"
 #include "ui/main/frm_main.h"
 
 #include <gtest/gtest.h>
@@ -14,22 +16,15 @@
 #include <QTimer>
 
 #include <memory>
+#include <string_view>
 
 namespace norvane::ui {
 namespace {
 
 using testing::FakeServices;
 
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+using test::readBytes;
+using test::writeBytes;
 
 // One main window with fake dialogs and messages, and a folder for its files.
 class MainWindow : public ::testing::Test {
@@ -38,9 +33,9 @@ protected:
         window = std::make_unique<frmMain>(commandLine, services.make());
     }
 
-    QString file(const QString& name, const QByteArray& bytes) {
+    QString file(const QString& name, std::string_view bytes) {
         const QString path = folder.filePath(name);
-        writeBytes(path, bytes);
+        writeBytes(toPath(path), bytes);
         return path;
     }
 
@@ -144,7 +139,7 @@ TEST_F(MainWindow, LoadsTheFileNamedOnTheCommandLine) {
     click("butConvert");
     EXPECT_EQ(title(), "Norvane v2.1 - [with space.txt] - Fixed");
     click("butSaveFile");
-    EXPECT_EQ(readBytes(path), "one\r\ntwo\r\n");
+    EXPECT_EQ(readBytes(toPath(path)), "one\r\ntwo\r\n");
 }
 
 TEST_F(MainWindow, ReportsACommandLineFileThatCannotBeRead) {
@@ -186,7 +181,7 @@ TEST_F(MainWindow, OpensFixesAndSavesAFile) {
     EXPECT_EQ(progress.at(progress.size() - 2).at(0).toInt(), 100);
 
     click("butSaveFile");
-    EXPECT_EQ(readBytes(path), "\r\nfirst\r\nsecond\r\r\nthird\r\n");
+    EXPECT_EQ(readBytes(toPath(path)), "\r\nfirst\r\nsecond\r\r\nthird\r\n");
     EXPECT_EQ(title(), "Norvane v2.1 - [a.txt] - Fixed");  // saving keeps the title
 
     // Opening another file replaces the text and allows fixing again.
@@ -211,7 +206,7 @@ TEST_F(MainWindow, AFailedOrCancelledOpenChangesNothing) {
     EXPECT_EQ(pane()->text(), "edited\n");
     EXPECT_EQ(title(), "Norvane v2.1 - [a.txt]");
     click("butSaveFile");  // still saves to the file that was loaded
-    EXPECT_EQ(readBytes(path), "edited\n\r\n");
+    EXPECT_EQ(readBytes(toPath(path)), "edited\n\r\n");
     EXPECT_FALSE(QFile::exists(folder.filePath("missing.txt")));
 }
 
@@ -223,7 +218,7 @@ TEST_F(MainWindow, SaveFileNeedsAFileAndReportsFailure) {
 
     QTemporaryDir gone;
     const QString path = gone.filePath("a.txt");
-    writeBytes(path, "x\n");
+    writeBytes(toPath(path), "x\n");
     openThroughDialog(path);
     gone.remove();
     click("butSaveFile");
@@ -247,13 +242,13 @@ TEST_F(MainWindow, SaveAsWritesUnderTheNewNameOrSaysItDidNot) {
     services.prompter->answers.push_back(path);
     click("butSaveFileAs");
     EXPECT_EQ(services.messages->texts.size(), 2);
-    EXPECT_EQ(readBytes(path), "typed\r\n");
+    EXPECT_EQ(readBytes(toPath(path)), "typed\r\n");
     EXPECT_EQ(title(), "Norvane v2.1 - [No File]");
 
     // Save File now writes to the name chosen, which the dialog offers next time.
     pane()->setText("again\r\n");
     click("butSaveFile");
-    EXPECT_EQ(readBytes(path), "again\r\n");
+    EXPECT_EQ(readBytes(toPath(path)), "again\r\n");
     services.prompter->answers.push_back(std::nullopt);
     click("butSaveFileAs");
     EXPECT_EQ(services.prompter->saveRequests.back().initialPath, path);
@@ -269,7 +264,7 @@ TEST_F(MainWindow, FixesAnEmptyDocument) {
 
 TEST_F(MainWindow, ClosingDuringAFixWaitsForItsEnd) {
     const QByteArray lines = QByteArray("line\n").repeated(1 << 20);
-    const QString path = file("big.txt", lines);
+    const QString path = file("big.txt", lines.toStdString());
     start(path);
     window->show();
     // The close arrives while the fix lets the window repaint, and is put off.
