@@ -12,27 +12,42 @@ scripts/setup.sh
 scripts/build.sh
 
 passed=0 failed=0 skipped=0
-# Adds the counts of a ctest JUnit report to the totals; a part with no report failed.
+# Adds the counts of a ctest JUnit report to the totals, each skipped test named with its
+# reason; a part with no report failed. A GoogleTest program counts as the cases it ran,
+# from its own summary lines; any other test counts as one.
 count_report() {
-  local report=$1 part=$2 field
+  local report=$1 part=$2 counts
   if [ ! -s "$report" ]; then
     echo "failed: $part: no test report (the build or ctest failed)"
     failed=$((failed + 1))
     return
   fi
-  field() { sed -n "s/^[[:space:]]*$1=\"\\([0-9]*\\)\".*/\\1/p" "$report" | head -n 1; }
-  local tests failures skips disabled
-  tests=$(field tests) failures=$(field failures) skips=$(field skipped) disabled=$(field disabled)
-  passed=$((passed + tests - failures - skips - disabled))
-  failed=$((failed + failures))
-  skipped=$((skipped + skips + disabled))
-  # Each skipped test, with the reason it printed.
-  awk -v part="$part" '
-    /<testcase / { match($0, /name="[^"]*"/); name = substr($0, RSTART + 6, RLENGTH - 7);
-                   skipping = $0 ~ /status="(notrun|disabled)"/; reason = "" }
-    skipping && /skipped: / && reason == "" { reason = $0; sub(/.*skipped: /, "", reason) }
-    /<\/testcase>/ && skipping { print "skipped: " part ": " name (reason != "" ? " (" reason ")" : "") }
-  ' "$report"
+  counts=$(awk -v part="$part" '
+    function number(line, pattern,   text) {
+      if (!match(line, pattern)) return -1
+      text = substr(line, RSTART, RLENGTH); gsub(/[^0-9]/, "", text); return text + 0
+    }
+    function finish(   cases, ok, bad, skip) {
+      cases = total >= 0 ? total : 1
+      skip = skips > 0 ? skips : 0
+      if (status == "run") { ok = cases - skip; bad = 0 }
+      else if (status == "fail") { ok = passes > 0 ? passes : 0; bad = cases - ok - skip; if (bad < 1) bad = 1 }
+      else { ok = 0; bad = 0; skip = cases
+             print "skipped: " part ": " name (reason != "" ? " (" reason ")" : "") > "/dev/stderr" }
+      p += ok; f += bad; s += skip
+    }
+    /<testcase / { if (name != "") finish()
+                   match($0, /name="[^"]*"/); name = substr($0, RSTART + 6, RLENGTH - 7)
+                   match($0, /status="[a-z]*"/); status = substr($0, RSTART + 8, RLENGTH - 9)
+                   total = -1; passes = -1; skips = -1; reason = "" }
+    /\[==========\] Running [0-9]+ tests?/ { total = number($0, "Running [0-9]+") }
+    /\[  PASSED  \] [0-9]+ tests?/ { passes = number($0, "\\] [0-9]+") }
+    /\[  SKIPPED \] [0-9]+ tests?/ { skips = number($0, "\\] [0-9]+") }
+    /skipped: / && reason == "" { reason = $0; sub(/.*skipped: /, "", reason) }
+    END { if (name != "") finish(); print p + 0, f + 0, s + 0 }
+  ' "$report")
+  read -r p f s <<<"$counts"
+  passed=$((passed + p)) failed=$((failed + f)) skipped=$((skipped + s))
 }
 
 windows_log=$(mktemp)
@@ -42,7 +57,8 @@ scripts/test_windows.sh 2>&1 | tee "$windows_log" || windows_status=${PIPESTATUS
 
 native_report=build/test-report.xml
 rm -f "$native_report"
-ctest --test-dir build --output-on-failure -j2 --output-junit "$PWD/$native_report" || true
+ctest --test-dir build --output-on-failure -j2 --test-output-size-passed 1000000 \
+  --output-junit "$PWD/$native_report" || true
 
 echo
 if [ "$windows_status" -eq 77 ]; then

@@ -33,7 +33,8 @@ echo "windows tests: running under $(wine --version 2>/dev/null || echo Wine)"
 report=build-windows/test-report.xml
 rm -f "$report"
 status=0
-ctest --test-dir build-windows --output-on-failure -j2 --output-junit "$PWD/$report" || status=$?
+ctest --test-dir build-windows --output-on-failure -j2 --test-output-size-passed 1000000 \
+  --output-junit "$PWD/$report" || status=$?
 
 # What each test program's GoogleTest said, and the version record as read back.
 log=build-windows/Testing/Temporary/LastTest.log

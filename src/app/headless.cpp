@@ -3,7 +3,7 @@
 #include "app/identity/identity.h"
 #include "engine/file_fixer.h"
 #include "platform/file_io.h"
-#include "platform/program_arguments.h"
+#include "platform/system_conventions.h"
 
 #include <new>
 #include <ostream>
@@ -33,7 +33,7 @@ constexpr std::string_view Usage =
 // Fixes one file and reports it; returns whether it was fixed.
 bool fixAndReport(const std::string& file, std::ostream& out, std::ostream& err) {
     try {
-        const std::size_t lineFeeds = fixFile(platform::pathFromArgument(file));
+        const std::size_t lineFeeds = fixFile(platform::pathFromText(file));
         out << file << ": " << lineFeeds << (lineFeeds == 1 ? " line feed" : " line feeds") << " fixed\n";
         return true;
     } catch (const platform::FileError& error) {

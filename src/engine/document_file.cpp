@@ -1,6 +1,7 @@
 #include "engine/document_file.h"
 
 #include "platform/file_io.h"
+#include "platform/system_conventions.h"
 
 #include <algorithm>
 #include <cstring>
@@ -99,7 +100,7 @@ void saveDocument(const Document& document, const std::filesystem::path& path) {
             try {
                 writeUtf16(document, bigEndian, sink);
             } catch (const EncodingError& error) {
-                throw platform::FileError("Cannot save \"" + path.string() + "\" as UTF-16: " + error.what());
+                throw platform::FileError("Cannot save \"" + platform::pathText(path) + "\" as UTF-16: " + error.what());
             }
             std::string encoded;
             storedToUtf16(closing, bigEndian, encoded);

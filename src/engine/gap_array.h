@@ -15,6 +15,10 @@ namespace norvane {
 // A sequence with a movable gap: inserting or erasing at the gap costs only the items
 // touched, so a run of edits near one place never moves the whole sequence. Moving the
 // gap costs the distance moved. Items are trivially copyable values.
+//
+// Invariants: the storage holds capacity_ items; gapStart_ + gapLength_ <= capacity_;
+// the contents are items [0, gapStart_) followed by items [gapStart_ + gapLength_,
+// capacity_), so size() is capacity_ - gapLength_; the items inside the gap mean nothing.
 template <class T>
 class GapArray {
     static_assert(std::is_trivially_copyable_v<T>);

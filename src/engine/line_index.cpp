@@ -91,15 +91,20 @@ void LineIndex::moveGap(std::size_t k) {
 
 void LineIndex::update(const GapArray<char>& text, std::size_t position, std::size_t removed,
                        std::size_t inserted) {
-    // A pair that lost a character, or that the edit split apart, no longer ends a line:
-    // those are the starts from position + 1 to position + removed + 1.
+    // The CR LF cases of a splice, named as the tests name them. The edit "splits a pair"
+    // (inserts between its CR and LF), "deletes the CR of a pair" or "deletes its LF": that
+    // pair ends no line. Its start lies from position + 1 to position + removed + 1, and is
+    // dropped here with the starts of the removed text.
     const std::size_t first = startsBefore(position + 1);
     const std::size_t last = startsUpTo(position + removed + 1);
     moveGap(last);
     starts_.erase(first, last - first);
     textLength_ = text.size();
 
-    // Pairs can form inside the inserted text and across both of its edges.
+    // A "CR before a LF joins them", an "LF behind a CR joins them", "a deletion joins a
+    // pair" across the edit's edges, and pairs inside the inserted text ("a new pair inside
+    // a split one" among them): all are found from the character before the edit to the
+    // last one inserted. A pair the edit left whole keeps its start.
     const std::size_t from = position > 0 ? position - 1 : 0;
     const std::size_t to = std::min(position + inserted, textLength_ - (textLength_ > 0 ? 1 : 0));
     for (std::size_t i = from; i < to; ++i) {

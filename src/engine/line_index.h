@@ -13,6 +13,11 @@ namespace norvane {
 // behind a CR LF. The starts are kept in a gap array: those before the gap as positions,
 // those after it as distances from the end of the text, so an edit moves the gap to itself
 // and the starts behind it follow the changed length without being touched.
+//
+// Invariants: starts_ holds one entry for each CR LF pair in the text, in text order;
+// entry k (line k + 1) is stored as its position when k is before the gap and as
+// textLength_ minus its position after it; so the positions strictly increase, each is
+// at least 2, and each is at most textLength_; textLength_ is the length of the text.
 class LineIndex {
 public:
     // Indexes a whole text from scratch; returns the number of LFs in it, found on the way.

@@ -6,7 +6,7 @@
 #include <string_view>
 
 // The main window's title, its only status line: program and version, the file in hand
-// and whether it has been fixed.
+// and whether it has been fixed. Names and titles are UTF-8.
 namespace norvane {
 
 // "Norvane v2.1 - [No File]"

@@ -10,7 +10,7 @@
 
 namespace norvane::platform {
 
-// A file could not be read or written; what() says which file and why.
+// A file could not be read or written; what() says which file and why, in UTF-8.
 class FileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

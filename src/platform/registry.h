@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace norvane::platform {
 
@@ -27,6 +28,16 @@ public:
     virtual bool getKeyValue(RegistryRoot root, const std::string& keyName, const std::string& subKeyRef,
                              std::string& keyVal) const = 0;
 };
+
+// A value of a registry key, by the key's path below its root and the value's name.
+struct RegistryValueName {
+    std::string_view key, value;
+};
+
+// Where the system-information program (MSINFO32.EXE) is registered below LocalMachine:
+// its full path, or else the folder that holds it.
+inline constexpr RegistryValueName SystemInformationPath{R"(SOFTWARE\Microsoft\Shared Tools\MSINFO)", "PATH"};
+inline constexpr RegistryValueName SystemInformationFolder{R"(SOFTWARE\Microsoft\Shared Tools Location)", "MSINFO"};
 
 // The longest value read, in characters, its terminating zero included.
 inline constexpr std::size_t RegistryValueCapacity = 1024;

@@ -1,5 +1,4 @@
 #include "app/identity/identity.h"
-#include "engine/file_name.h"
 #include "engine/title_line.h"
 
 #include <gtest/gtest.h>
@@ -33,15 +32,11 @@ TEST(Identity, VersionTextsOfOtherNumbers) {
     EXPECT_EQ(titleNoFile({2, 10, 4}), "Norvane v2.10 - [No File]");
 }
 
-TEST(TitleLine, FourForms) {
+TEST(TitleLine, NoFileLoadedAndFixed) {
     const VersionNumbers version = identity::Version;
     EXPECT_EQ(titleNoFile(version), "Norvane v2.1 - [No File]");
     EXPECT_EQ(titleLoaded(version, "a.txt"), "Norvane v2.1 - [a.txt]");
     EXPECT_EQ(titleFixed(version, "a.txt"), "Norvane v2.1 - [a.txt] - Fixed");
-    // Loaded from the command line: the name comes from the unquoted path.
-    const std::string name = GetFileName(unquoteCommandLine(R"("C:\My Files\b.txt")"), '\\');
-    EXPECT_EQ(titleLoaded(version, name), "Norvane v2.1 - [b.txt]");
-    EXPECT_EQ(titleFixed(version, name), "Norvane v2.1 - [b.txt] - Fixed");
     EXPECT_EQ(titleLoaded(version, "[x] caf\xC3\xA9 .txt"), "Norvane v2.1 - [[x] caf\xC3\xA9 .txt]");
 }
 

@@ -6,6 +6,4 @@ std::vector<std::string> programArguments(int argc, char** argv) {
     return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>{};
 }
 
-std::filesystem::path pathFromArgument(const std::string& argument) { return std::filesystem::path(argument); }
-
 }  // namespace norvane::platform

@@ -18,9 +18,6 @@
 namespace norvane::platform {
 namespace {
 
-constexpr std::string_view ProgramPathKey = R"(SOFTWARE\Microsoft\Shared Tools\MSINFO)";
-constexpr std::string_view ProgramPathValue = "PATH";
-
 // Programs that show the system's hardware and software, most preferred first: the
 // desktop's own information centre (KDE), then the desktop-neutral system profilers.
 // Each must open its window when started with no arguments, which rules out settings
@@ -68,8 +65,8 @@ std::optional<std::string> findSystemInformationProgram(std::string_view searchP
 
 bool SystemRegistry::getKeyValue(RegistryRoot root, const std::string& keyName, const std::string& subKeyRef,
                                  std::string& keyVal) const {
-    if (root == RegistryRoot::LocalMachine && sameName(keyName, ProgramPathKey) &&
-        sameName(subKeyRef, ProgramPathValue)) {
+    if (root == RegistryRoot::LocalMachine && sameName(keyName, SystemInformationPath.key) &&
+        sameName(subKeyRef, SystemInformationPath.value)) {
         const char* searchPath = std::getenv("PATH");
         if (const auto program = findSystemInformationProgram(searchPath ? searchPath : "")) {
             keyVal = *program;

@@ -18,8 +18,4 @@ std::vector<std::string> programArguments(int, char**) {
     return arguments;
 }
 
-std::filesystem::path pathFromArgument(const std::string& argument) {
-    return std::filesystem::path(windows::wide(argument));
-}
-
 }  // namespace norvane::platform

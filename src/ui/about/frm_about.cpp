@@ -5,14 +5,13 @@
 #include "ui/about/about_layout.h"
 #include "ui/about/label_fonts.h"
 #include "ui/controls/twips.h"
+#include "ui/controls/utf8_text.h"
 
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
-
-#include <string_view>
 
 namespace norvane::ui {
 namespace {
@@ -26,8 +25,6 @@ const QString UsageNote = QStringLiteral(
     "have a CRLF problem, it will corrupt them!");
 
 const QString IconResource = QStringLiteral(":/norvane/norvane-32.png");
-
-QString text(std::string_view utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
 
 }  // namespace
 
@@ -130,12 +127,12 @@ void frmAbout::createControls() {
 }
 
 void frmAbout::Form_Load() {
-    setWindowTitle(QStringLiteral("About ") + text(identity::Title));
-    lblVersion->setText(QStringLiteral("Version ") + QString::fromStdString(fullVersionText(identity::Version)));
-    lblTitle->setText(text(identity::Title));
-    lblDescription->setText(text(identity::FileDescription));
-    lblDisclaimer->setText(text(identity::LegalCopyright));
-    lblCompanyName->setText(text(identity::CompanyName));
+    setWindowTitle(QStringLiteral("About ") + toQString(identity::Title));
+    lblVersion->setText(QStringLiteral("Version ") + toQString(fullVersionText(identity::Version)));
+    lblTitle->setText(toQString(identity::Title));
+    lblDescription->setText(toQString(identity::FileDescription));
+    lblDisclaimer->setText(toQString(identity::LegalCopyright));
+    lblCompanyName->setText(toQString(identity::CompanyName));
     for (QLabel* label : {lblDescription, lblDisclaimer, lblTitle, lblVersion, Label1, lblCompanyName})
         fitTextToBox(*label);
 }

@@ -4,18 +4,14 @@
 #include "ui/about/frm_about.h"
 
 #include "ui/controls/message_sink.h"
+#include "ui/controls/utf8_text.h"
 
 #include <exception>
 
 namespace norvane::ui {
 namespace {
 
-// Where the system-information program is registered: first its full path, then the
-// folder that holds MSINFO32.EXE.
-const QString ProgramPathKey = QStringLiteral(R"(SOFTWARE\Microsoft\Shared Tools\MSINFO)");
-const QString ProgramPathValue = QStringLiteral("PATH");
-const QString ProgramFolderKey = QStringLiteral(R"(SOFTWARE\Microsoft\Shared Tools Location)");
-const QString ProgramFolderValue = QStringLiteral("MSINFO");
+// The program's file in the folder registered for it.
 const QString ProgramFile = QStringLiteral(R"(\MSINFO32.EXE)");
 
 const QString Unavailable = QStringLiteral("System Information Is Unavailable At This Time");
@@ -26,13 +22,17 @@ void frmAbout::StartSysInfo() {
     const auto findAndStart = [this] {
         QString path;
         const auto root = platform::RegistryRoot::LocalMachine;
-        if (!GetKeyValue(root, ProgramPathKey, ProgramPathValue, path)) {
-            if (!GetKeyValue(root, ProgramFolderKey, ProgramFolderValue, path)) return false;
+        // First the program's full path, then the folder that holds it.
+        const auto lookUp = [&](platform::RegistryValueName name) {
+            return GetKeyValue(root, toQString(name.key), toQString(name.value), path);
+        };
+        if (!lookUp(platform::SystemInformationPath)) {
+            if (!lookUp(platform::SystemInformationFolder)) return false;
             // The folder is used as read: one that ends in a backslash gives a doubled one.
-            if (!platform_.files.isNormalFile((path + ProgramFile).toStdString())) return false;
+            if (!platform_.files.isNormalFile(toUtf8(path + ProgramFile))) return false;
             path += ProgramFile;
         }
-        return platform_.programs.start(path.toStdString());
+        return platform_.programs.start(toUtf8(path));
     };
     // A failure of any system service ends in the same message, which says what it was.
     bool started = false;
@@ -40,16 +40,16 @@ void frmAbout::StartSysInfo() {
     try {
         started = findAndStart();
     } catch (const std::exception& error) {
-        detail = QString::fromLocal8Bit(error.what());
+        detail = toQString(error.what());
     }
     if (!started) messages_.showMessage(Unavailable, detail);
 }
 
 bool frmAbout::GetKeyValue(platform::RegistryRoot KeyRoot, const QString& KeyName, const QString& SubKeyRef,
                            QString& KeyVal) const {
-    std::string value = KeyVal.toStdString();
-    const bool read = platform_.registry.getKeyValue(KeyRoot, KeyName.toStdString(), SubKeyRef.toStdString(), value);
-    KeyVal = QString::fromStdString(value);
+    std::string value = toUtf8(KeyVal);
+    const bool read = platform_.registry.getKeyValue(KeyRoot, toUtf8(KeyName), toUtf8(SubKeyRef), value);
+    KeyVal = toQString(value);
     return read;
 }
 

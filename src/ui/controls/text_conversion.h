@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/text_encoding.h"
+#include "platform/system_conventions.h"
 
 #include <QString>
 #include <QStringView>
@@ -18,12 +19,9 @@ enum class LineBreaks {
     AsLineFeed,  // CR LF becomes LF, the plain-text line break of Linux and macOS
 };
 
-// The plain-text line breaks of this platform's clipboard.
-#ifdef Q_OS_WIN
-inline constexpr LineBreaks ClipboardLineBreaks = LineBreaks::Kept;
-#else
-inline constexpr LineBreaks ClipboardLineBreaks = LineBreaks::AsLineFeed;
-#endif
+// The plain-text line breaks of this system's clipboard.
+inline const LineBreaks ClipboardLineBreaks =
+    platform::PlainTextLineBreak == "\r\n" ? LineBreaks::Kept : LineBreaks::AsLineFeed;
 
 // Units that form no character become U+FFFD, one for each unit.
 QString decodeUnits(TextEncoding encoding, std::span<const char> units, LineBreaks lineBreaks = LineBreaks::Kept);

@@ -1,5 +1,8 @@
 #include "ui/main/common_dialog.h"
 
+#include "platform/system_conventions.h"
+#include "ui/controls/utf8_text.h"
+
 #include <QFileInfo>
 
 namespace norvane::ui {
@@ -9,10 +12,8 @@ void CommonDialog::setFilter(const QString& filter) {
     const QStringList items = filter.split(u'|', Qt::SkipEmptyParts);
     for (qsizetype i = 0; i + 1 < items.size(); i += 2) {
         QStringList patterns = items[i + 1].split(u';', Qt::SkipEmptyParts);
-#ifndef Q_OS_WIN
-        // Here a file needs no extension, so "all files" must not ask for a dot.
-        patterns.replaceInStrings(QStringLiteral("*.*"), QStringLiteral("*"));
-#endif
+        // "All files" is written as this system matches every name, with or without a dot.
+        patterns.replaceInStrings(QStringLiteral("*.*"), toQString(platform::AllFilesPattern));
         nameFilters_ << items[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
     }
 }

@@ -8,6 +8,7 @@
 #include "platform/file_io.h"
 #include "ui/about/frm_about.h"
 #include "ui/controls/text_pane.h"
+#include "ui/controls/utf8_text.h"
 #include "ui/main/enter_presses_button.h"
 #include "ui/main/main_layout.h"
 #include "ui/controls/twips.h"
@@ -16,15 +17,14 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QProgressBar>
 #include <QPushButton>
 
 #include <algorithm>
-#include <filesystem>
 #include <new>
+#include <string>
 
 namespace norvane::ui {
 namespace {
@@ -32,27 +32,18 @@ namespace {
 const QString FileFilter = QStringLiteral(
     "All Files (*.*)|*.*|Text Files (*.txt)|*.txt|HTML Documents (*.html;*.htm)|*.html;*.htm|");
 
-std::filesystem::path toFileSystemPath(const QString& path) {
-#ifdef Q_OS_WIN
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
-}
+// The file name shown in the title: what follows the path's last separator, either '/' or
+// the system's own.
+std::string fileNameOf(const QString& path) { return GetFileName(toUtf8(QDir::fromNativeSeparators(path)), '/'); }
 
-// The file name shown in the title, taken from the path as the system writes it.
-QString fileNameOf(const QString& path) {
-    return QString::fromStdString(GetFileName(QDir::toNativeSeparators(path).toStdString()));
-}
-
-QString errorDetail(const std::exception& error) { return QString::fromLocal8Bit(error.what()); }
+QString errorDetail(const std::exception& error) { return toQString(error.what()); }
 
 // Reads a document, turning running out of memory into a file error like any other.
 Document readDocument(const QString& path) {
     try {
-        return loadDocument(toFileSystemPath(path));
+        return loadDocument(toPath(path));
     } catch (const std::bad_alloc&) {
-        throw platform::FileError("Not enough memory to read \"" + path.toStdString() + "\"");
+        throw platform::FileError("Not enough memory to read \"" + toUtf8(path) + "\"");
     }
 }
 
@@ -141,18 +132,18 @@ void frmMain::createControls() {
 
 void frmMain::Form_Load(const QString& commandLine) {
     CommonDialog1.setFilter(FileFilter);
-    const QString path = QString::fromStdString(unquoteCommandLine(commandLine.toStdString()));
+    const QString path = toQString(unquoteCommandLine(toUtf8(commandLine)));
     if (path.isEmpty()) {
-        setWindowTitle(QString::fromStdString(titleNoFile(identity::Version)));
+        setWindowTitle(toQString(titleNoFile(identity::Version)));
     } else {
         try {
             txtMain->setDocument(readDocument(path));
             DoFilename = QFileInfo(path).absoluteFilePath();
-            setWindowTitle(QString::fromStdString(titleLoaded(identity::Version, fileNameOf(path).toStdString())));
+            setWindowTitle(toQString(titleLoaded(identity::Version, fileNameOf(path))));
             butConvert->setEnabled(true);
         } catch (const platform::FileError& error) {
             services_.messages->showMessage(QStringLiteral("Error, cannot read file!"), errorDetail(error));
-            setWindowTitle(QString::fromStdString(titleNoFile(identity::Version)));
+            setWindowTitle(toQString(titleNoFile(identity::Version)));
             txtMain->setText({});
         }
     }
@@ -198,7 +189,7 @@ void frmMain::butOpenFile_Click() {
     }
     DoFilename = path;
     butConvert->setEnabled(true);
-    setWindowTitle(QString::fromStdString(titleLoaded(identity::Version, CommonDialog1.fileTitle().toStdString())));
+    setWindowTitle(toQString(titleLoaded(identity::Version, toUtf8(CommonDialog1.fileTitle()))));
 }
 
 void frmMain::butConvert_Click() {
@@ -216,14 +207,14 @@ void frmMain::butConvert_Click() {
     fixing_ = false;
     butConvert->setEnabled(false);
     ConvertProgBar->setValue(0);
-    setWindowTitle(QString::fromStdString(titleFixed(identity::Version, fileNameOf(DoFilename).toStdString())));
+    setWindowTitle(toQString(titleFixed(identity::Version, fileNameOf(DoFilename))));
     if (closeWhenFixed_) close();
 }
 
 void frmMain::butSaveFile_Click() {
     if (DoFilename.isEmpty()) return;
     try {
-        saveDocument(txtMain->document(), toFileSystemPath(DoFilename));
+        saveDocument(txtMain->document(), toPath(DoFilename));
     } catch (const platform::FileError& error) {
         services_.messages->showMessage(QStringLiteral("Error, cannot save file."), errorDetail(error));
     }
@@ -237,7 +228,7 @@ void frmMain::butSaveFileAs_Click() {
     }
     DoFilename = CommonDialog1.fileName();
     try {
-        saveDocument(txtMain->document(), toFileSystemPath(DoFilename));
+        saveDocument(txtMain->document(), toPath(DoFilename));
     } catch (const platform::FileError& error) {
         services_.messages->showMessage(QStringLiteral("File Not Saved."), errorDetail(error));
     }

@@ -3,10 +3,8 @@
 // Stand-ins for the system services and the message box, which record what the About box
 // asked of them.
 
+#include "fake_messages.h"
 #include "platform/services.h"
-#include "ui/controls/message_sink.h"
-
-#include <QStringList>
 
 #include <map>
 #include <optional>
@@ -65,17 +63,11 @@ public:
     }
 };
 
-class RecordedMessages final : public MessageSink {
-public:
-    QStringList texts;
-    void showMessage(const QString& text, const QString& = {}) override { texts << text; }
-};
-
 struct FakePlatform {
     FakeRegistry registry;
     FakeFiles files;
     FakePrograms programs;
-    RecordedMessages messages;
+    FakeMessages messages;
 
     platform::Services services() { return {registry, files, programs}; }
 };

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "fake_messages.h"
 #include "ui/main/file_prompter.h"
 #include "ui/main/frm_main.h"
-#include "ui/controls/message_sink.h"
 
 #include <deque>
 #include <optional>
@@ -31,15 +31,6 @@ private:
         auto answer = answers.front();
         answers.pop_front();
         return answer;
-    }
-};
-
-class FakeMessages final : public MessageSink {
-public:
-    QStringList texts, details;
-    void showMessage(const QString& text, const QString& detail) override {
-        texts << text;
-        details << detail;
     }
 };
 

@@ -1,6 +1,8 @@
 #include "fake_services.h"
 #include "line_feed_cases.h"
+#include "test_files.h"
 #include "ui/controls/text_pane.h"
+#include "ui/controls/utf8_text.h"
 #include "ui/main/frm_main.h"
 
 #include <gtest/gtest.h>
@@ -15,22 +17,15 @@
 #include <QTimer>
 
 #include <memory>
+#include <string_view>
 
 namespace norvane::ui {
 namespace {
 
 using testing::FakeServices;
 
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+using test::readBytes;
+using test::writeBytes;
 
 // One main window with fake dialogs and messages, and a folder for its files.
 class MainWindow : public ::testing::Test {
@@ -39,9 +34,9 @@ protected:
         window = std::make_unique<frmMain>(commandLine, services.make());
     }
 
-    QString file(const QString& name, const QByteArray& bytes) {
+    QString file(const QString& name, std::string_view bytes) {
         const QString path = folder.filePath(name);
-        writeBytes(path, bytes);
+        writeBytes(toPath(path), bytes);
         return path;
     }
 
@@ -89,18 +84,27 @@ TEST_F(MainWindow, StartsWithNoFile) {
 
 TEST_F(MainWindow, LaysOutItsControlsInTwips) {
     start();
-    if (window->logicalDpiX() != 96) GTEST_SKIP() << "the layout figures below are for 96 dpi";
-    // At 96 dpi a pixel is 15 twips.
-    const std::pair<const char*, QRect> places[] = {
-        {"butOpenFile", {8, 8, 89, 25}},    {"butConvert", {8, 40, 89, 25}},
-        {"butSaveFile", {8, 72, 89, 25}},   {"butSaveFileAs", {8, 104, 89, 25}},
-        {"ConvertProgBar", {8, 136, 89, 15}}, {"chkShowText", {8, 160, 89, 17}},
-        {"butAboutHelp", {8, 192, 89, 25}},
-    };
-    for (const auto& [name, rect] : places) EXPECT_EQ(window->findChild<QWidget*>(name)->geometry(), rect) << name;
-    EXPECT_EQ(window->findChild<QWidget*>("Line1")->geometry(), QRect(8, 184, 88, 1));
-    EXPECT_EQ(window->size(), QSize(412, 266));
-    // The pane starts at (1560, 120) and is sized from the client area less 1700 x 540.
+    if (window->logicalDpiX() != 96) GTEST_SKIP() << "the pane's figures below are for 96 dpi";
+    // The commands stand in one column along the left edge, in this order from the top,
+    // each clear of the one above; the buttons are all of one size.
+    const char* column[] = {"butOpenFile",    "butConvert",  "butSaveFile", "butSaveFileAs",
+                            "ConvertProgBar", "chkShowText", "Line1",       "butAboutHelp"};
+    const QRect first = window->findChild<QWidget*>(column[0])->geometry();
+    int bottom = -1;
+    for (const char* name : column) {
+        const QWidget* control = window->findChild<QWidget*>(name);
+        const QRect place = control->geometry();
+        SCOPED_TRACE(name);
+        EXPECT_EQ(place.left(), first.left());
+        EXPECT_LE(place.right(), first.right());
+        EXPECT_GT(place.top(), bottom);
+        if (qobject_cast<const QPushButton*>(control)) {
+            EXPECT_EQ(place.size(), first.size());
+        }
+        bottom = place.bottom();
+    }
+    // Right of the column, the pane fills the window (6180 x 3990 twips, 15 to a pixel)
+    // from (1560, 120), less 1700 x 540.
     EXPECT_EQ(pane()->geometry(), QRect(104, 8, 299, 230));
 }
 
@@ -145,17 +149,17 @@ TEST_F(MainWindow, LoadsTheFileNamedOnTheCommandLine) {
     click("butConvert");
     EXPECT_EQ(title(), "Norvane v2.1 - [with space.txt] - Fixed");
     click("butSaveFile");
-    EXPECT_EQ(readBytes(path), "one\r\ntwo\r\n");
+    EXPECT_EQ(readBytes(toPath(path)), "one\r\ntwo\r\n");
 }
 
 TEST_F(MainWindow, FixesAndSavesEveryKindOfFile) {
     for (const test::LineFeedCase& kind : test::LineFeedCases) {
         SCOPED_TRACE(kind.name);
-        const QString path = file(QString::fromUtf8(kind.name), QByteArray(kind.before.data(), kind.before.size()));
+        const QString path = file(QString::fromUtf8(kind.name), kind.before);
         start(path);
         click("butConvert");
         click("butSaveFile");
-        EXPECT_EQ(readBytes(path), QByteArray(kind.after.data(), kind.after.size()));
+        EXPECT_EQ(readBytes(toPath(path)), kind.after);
         EXPECT_EQ(title(), "Norvane v2.1 - [" + QString::fromUtf8(kind.name) + "] - Fixed");
     }
     EXPECT_TRUE(services.messages->texts.isEmpty());
@@ -200,7 +204,7 @@ TEST_F(MainWindow, OpensFixesAndSavesAFile) {
     EXPECT_EQ(progress.at(progress.size() - 2).at(0).toInt(), 100);
 
     click("butSaveFile");
-    EXPECT_EQ(readBytes(path), "\r\nfirst\r\nsecond\r\r\nthird\r\n");
+    EXPECT_EQ(readBytes(toPath(path)), "\r\nfirst\r\nsecond\r\r\nthird\r\n");
     EXPECT_EQ(title(), "Norvane v2.1 - [a.txt] - Fixed");  // saving keeps the title
 
     // Opening another file replaces the text and allows fixing again.
@@ -225,7 +229,7 @@ TEST_F(MainWindow, AFailedOrCancelledOpenChangesNothing) {
     EXPECT_EQ(pane()->text(), "edited\n");
     EXPECT_EQ(title(), "Norvane v2.1 - [a.txt]");
     click("butSaveFile");  // still saves to the file that was loaded
-    EXPECT_EQ(readBytes(path), "edited\n\r\n");
+    EXPECT_EQ(readBytes(toPath(path)), "edited\n\r\n");
     EXPECT_FALSE(QFile::exists(folder.filePath("missing.txt")));
 }
 
@@ -237,7 +241,7 @@ TEST_F(MainWindow, SaveFileNeedsAFileAndReportsFailure) {
 
     QTemporaryDir gone;
     const QString path = gone.filePath("a.txt");
-    writeBytes(path, "x\n");
+    writeBytes(toPath(path), "x\n");
     openThroughDialog(path);
     gone.remove();
     click("butSaveFile");
@@ -261,13 +265,13 @@ TEST_F(MainWindow, SaveAsWritesUnderTheNewNameOrSaysItDidNot) {
     services.prompter->answers.push_back(path);
     click("butSaveFileAs");
     EXPECT_EQ(services.messages->texts.size(), 2);
-    EXPECT_EQ(readBytes(path), "typed\r\n");
+    EXPECT_EQ(readBytes(toPath(path)), "typed\r\n");
     EXPECT_EQ(title(), "Norvane v2.1 - [No File]");
 
     // Save File now writes to the name chosen, which the dialog offers next time.
     pane()->setText("again\r\n");
     click("butSaveFile");
-    EXPECT_EQ(readBytes(path), "again\r\n");
+    EXPECT_EQ(readBytes(toPath(path)), "again\r\n");
     services.prompter->answers.push_back(std::nullopt);
     click("butSaveFileAs");
     EXPECT_EQ(services.prompter->saveRequests.back().initialPath, path);
@@ -283,7 +287,7 @@ TEST_F(MainWindow, FixesAnEmptyDocument) {
 
 TEST_F(MainWindow, ClosingDuringAFixWaitsForItsEnd) {
     const QByteArray lines = QByteArray("line\n").repeated(1 << 20);
-    const QString path = file("big.txt", lines);
+    const QString path = file("big.txt", lines.toStdString());
     start(path);
     window->show();
     // The close arrives while the fix lets the window repaint, and is put off.

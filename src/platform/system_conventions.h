@@ -1,0 +1,27 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+// How this system names files and writes plain text. Each system's answers are in its own
+// file (posix/, windows/), chosen in CMake.
+namespace norvane::platform {
+
+// The path named by UTF-8 text, as a user interface shows it: on POSIX systems its bytes
+// as they are, on Windows the wide path they spell.
+std::filesystem::path pathFromText(std::string_view utf8);
+
+// A path as UTF-8 text, for messages: on POSIX systems its bytes as they are (UTF-8 where
+// the system names files in it), on Windows its wide text converted.
+std::string pathText(const std::filesystem::path& path);
+
+// The file-name pattern that every file matches: "*.*" on Windows, where every name
+// matches it; "*" elsewhere, where a name needs no dot.
+extern const std::string_view AllFilesPattern;
+
+// The line break of plain text exchanged with other programs (the clipboard): CR LF on
+// Windows, LF elsewhere.
+extern const std::string_view PlainTextLineBreak;
+
+}  // namespace norvane::platform
