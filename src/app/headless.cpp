@@ -1,7 +1,8 @@
 #include "app/headless.h"
 
-#include "app/identity/identity.h"
 #include "engine/file_fixer.h"
+#include "engine/version_text.h"
+#include "identity/identity.h"
 #include "platform/file_io.h"
 #include "platform/system_conventions.h"
 

@@ -2,8 +2,13 @@
 // the main window.
 #include "app/command_line.h"
 #include "app/headless.h"
-#include "app/identity/identity.h"
+#include "identity/identity.h"
 #include "platform/program_arguments.h"
+#include "platform/services.h"
+#include "ui/about/frm_about.h"
+#include "ui/controls/message_sink.h"
+#include "ui/controls/utf8_text.h"
+#include "ui/main/file_prompter.h"
 #include "ui/main/frm_main.h"
 
 #include <QApplication>
@@ -11,25 +16,34 @@
 #include <QString>
 
 #include <iostream>
+#include <memory>
 #include <variant>
 
 namespace {
 
 // The command line belongs to the program: Qt is given the program's name only, so that no
-// file name is ever taken for one of Qt's own options.
+// file name is ever taken for one of Qt's own options. Here the system's services and the
+// windows are built and each is handed what it needs.
 int runWindow(char* programName, const std::string& commandLine) {
+    using namespace norvane;
     int qtArgumentCount = 1;
     char* qtArguments[] = {programName, nullptr};
     QApplication app(qtArgumentCount, qtArguments);
-    QApplication::setApplicationName(
-        QString::fromUtf8(norvane::identity::Title.data(), qsizetype(norvane::identity::Title.size())));
+    QApplication::setApplicationName(ui::toQString(identity::Title));
     QApplication::setDesktopFileName(QStringLiteral("norvane"));  // matches the desktop entry
     QIcon icon;
     icon.addFile(QStringLiteral(":/norvane/norvane-16.png"));
     icon.addFile(QStringLiteral(":/norvane/norvane-32.png"));
     QApplication::setWindowIcon(icon);
 
-    norvane::ui::frmMain window(QString::fromUtf8(commandLine.data(), qsizetype(commandLine.size())));
+    platform::SystemServices system;
+    ui::frmMain::Services services;
+    services.files = std::make_unique<ui::FileDialogPrompter>();
+    services.messages = std::make_unique<ui::MessageBoxSink>();
+    services.showAbout = [&system](QWidget& owner, ui::MessageSink& messages) {
+        ui::frmAbout::showModal(owner, system.services(), messages);
+    };
+    ui::frmMain window(ui::toQString(commandLine), std::move(services));
     window.show();
     return QApplication::exec();
 }

@@ -1,7 +1,8 @@
 // Prints the program's identity, as the About box shows it, and exits. Built for Windows
 // with the program's icon and version record, so that a build without the user interface
 // still yields an executable whose resources can be checked.
-#include "app/identity/identity.h"
+#include "engine/version_text.h"
+#include "identity/identity.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/version_numbers.h"
+#include "engine/version_text.h"
 
 #include <string>
 #include <string_view>

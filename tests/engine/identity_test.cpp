@@ -1,5 +1,6 @@
-#include "app/identity/identity.h"
 #include "engine/title_line.h"
+#include "engine/version_text.h"
+#include "identity/identity.h"
 
 #include <gtest/gtest.h>
 

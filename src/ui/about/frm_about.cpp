@@ -1,7 +1,7 @@
 #include "ui/about/frm_about.h"
 
-#include "app/identity/identity.h"
-#include "engine/version_numbers.h"
+#include "identity/identity.h"
+#include "engine/version_text.h"
 #include "ui/about/about_layout.h"
 #include "ui/about/label_fonts.h"
 #include "ui/controls/twips.h"

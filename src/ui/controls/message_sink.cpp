@@ -1,14 +1,13 @@
 #include "ui/controls/message_sink.h"
 
-#include "app/identity/identity.h"
-
+#include <QApplication>
 #include <QMessageBox>
 
 namespace norvane::ui {
 
 void MessageBoxSink::showMessage(const QString& text, const QString& detail) {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(identity::Title.data(), identity::Title.size()), text,
-                    QMessageBox::Ok, owner_);
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok,
+                    QApplication::activeWindow());
     if (!detail.isEmpty()) box.setInformativeText(detail);
     box.exec();
 }

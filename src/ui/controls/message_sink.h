@@ -2,8 +2,6 @@
 
 #include <QString>
 
-class QWidget;
-
 namespace norvane::ui {
 
 // Shows the program's messages: one text, an OK button, no icon, titled with the program's
@@ -15,14 +13,11 @@ public:
     virtual void showMessage(const QString& text, const QString& detail = {}) = 0;
 };
 
-// Shows each message in a modal message box owned by `owner`.
+// Shows each message in a modal message box over the window the user is acting in, titled
+// with the application's display name.
 class MessageBoxSink final : public MessageSink {
 public:
-    explicit MessageBoxSink(QWidget* owner) : owner_(owner) {}
     void showMessage(const QString& text, const QString& detail = {}) override;
-
-private:
-    QWidget* owner_;
 };
 
 }  // namespace norvane::ui

@@ -1,12 +1,11 @@
 #include "ui/main/frm_main.h"
 
-#include "app/identity/identity.h"
+#include "identity/identity.h"
 #include "engine/document_file.h"
 #include "engine/file_name.h"
 #include "engine/line_fixer.h"
 #include "engine/title_line.h"
 #include "platform/file_io.h"
-#include "ui/about/frm_about.h"
 #include "ui/controls/text_pane.h"
 #include "ui/controls/utf8_text.h"
 #include "ui/main/enter_presses_button.h"
@@ -49,20 +48,9 @@ Document readDocument(const QString& path) {
 
 }  // namespace
 
-// The services not handed in are the real ones.
-frmMain::Services frmMain::completed(Services services) {
-    if (!services.files) services.files = std::make_unique<FileDialogPrompter>();
-    if (!services.messages) services.messages = std::make_unique<MessageBoxSink>(this);
-    if (!services.showAbout) {
-        services.showAbout = [this, messages = services.messages.get()](QWidget& owner) {
-            frmAbout::showModal(owner, system_.services(), *messages);
-        };
-    }
-    return services;
-}
-
 frmMain::frmMain(const QString& commandLine, Services services)
-    : services_(completed(std::move(services))), CommonDialog1(*services_.files) {
+    : services_(std::move(services)), CommonDialog1(*services_.files) {
+    Q_ASSERT(services_.files && services_.messages);
     setObjectName(QStringLiteral("frmMain"));
     createControls();
     resize(twipsToPixels(*this, MainLayout::InitialClientSize));
@@ -253,7 +241,7 @@ void frmMain::chkShowText_Click() {
 }
 
 void frmMain::butAboutHelp_Click() {
-    if (services_.showAbout) services_.showAbout(*this);
+    if (services_.showAbout) services_.showAbout(*this, *services_.messages);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

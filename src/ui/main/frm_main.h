@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/services.h"
 #include "ui/main/common_dialog.h"
 #include "ui/main/file_prompter.h"
 #include "ui/controls/message_sink.h"
@@ -26,15 +25,17 @@ class frmMain : public QWidget {
     Q_OBJECT
 
 public:
-    // What the window reaches the user through; tests hand in their own.
+    // What the window reaches the user through, handed in by whoever builds it (the
+    // program, or a test with its fakes). Files and messages are required.
     struct Services {
         std::unique_ptr<FilePrompter> files;
         std::unique_ptr<MessageSink> messages;
-        std::function<void(QWidget& owner)> showAbout;  // shows the About box modally
+        // Shows the About box modally over `owner`, telling the user through `messages`.
+        std::function<void(QWidget& owner, MessageSink& messages)> showAbout;
     };
 
     // `commandLine` is the program's command-line text: one path, quoted or not, or empty.
-    explicit frmMain(const QString& commandLine, Services services = {});
+    frmMain(const QString& commandLine, Services services);
     ~frmMain() override;
 
 protected:
@@ -42,7 +43,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    Services completed(Services services);
     void createControls();
     void Form_Load(const QString& commandLine);
     void Form_Resize();
@@ -58,7 +58,6 @@ private:
     void setOuterSizeTwips(QSize twips);
     void sizePane(QSize available);
 
-    platform::SystemServices system_;
     Services services_;
     CommonDialog CommonDialog1;
 

@@ -2,7 +2,8 @@
 // program beside this test carries the same resources as Norvane.exe. Each field read back
 // is printed, so that a test log shows the record.
 
-#include "app/identity/identity.h"
+#include "engine/version_text.h"
+#include "identity/identity.h"
 
 #include <windows.h>
 

@@ -45,7 +45,7 @@ struct FakeServices {
         auto sink = std::make_unique<FakeMessages>();
         prompter = files.get();
         messages = sink.get();
-        return {std::move(files), std::move(sink), [this](QWidget&) { ++aboutShown; }};
+        return {std::move(files), std::move(sink), [this](QWidget&, MessageSink&) { ++aboutShown; }};
     }
 };
 

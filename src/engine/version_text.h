@@ -1,15 +1,10 @@
 #pragma once
 
-#include <cstdint>
+#include "identity/version_numbers.h"
+
 #include <string>
 
 namespace norvane {
-
-struct VersionNumbers {
-    std::uint16_t major = 0;
-    std::uint16_t minor = 0;
-    std::uint16_t revision = 0;
-};
 
 // "2.1": major and minor, as the window title shows them.
 std::string shortVersionText(VersionNumbers version);

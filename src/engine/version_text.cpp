@@ -1,4 +1,4 @@
-#include "engine/version_numbers.h"
+#include "engine/version_text.h"
 
 namespace norvane {
 

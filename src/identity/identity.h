@@ -1,7 +1,7 @@
 #pragma once
 
+#include "identity/version_numbers.h"
 #include "norvane/version_record.h"
-#include "engine/version_numbers.h"
 
 #include <string_view>
 
