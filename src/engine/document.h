@@ -55,7 +55,8 @@ public:
     // know where the new lines start. beginRewrite returns the text followed by at least
     // `room` spare units, and a table of `lineStarts` entries for the starts of lines 1 on;
     // endRewrite makes the first newSize units the text and takes the table as the line
-    // index. The document must not be read in between.
+    // index. The document must not be read in between. beginRewrite allocates all that the
+    // pass needs: when memory runs out it throws std::bad_alloc and the document is as it was.
     struct Rewrite {
         std::span<char> text;
         std::span<std::uint64_t> lineStarts;

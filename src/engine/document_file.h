@@ -22,7 +22,8 @@ DetectedFormat detectFormat(std::span<const char> bytes);
 
 Document loadDocument(const std::filesystem::path& path);
 
-// Writes the document over `path`, atomically: on failure the old file stays as it was.
+// Saves the document as the file at `path` as platform::writeFileAtomically does: on
+// failure the old file keeps its bytes.
 // A closing CR LF is added unless the text already ends in one (an empty document is
 // written as CR LF alone).
 void saveDocument(const Document& document, const std::filesystem::path& path);

@@ -36,6 +36,7 @@ public:
     }
 
     std::size_t size() const { return capacity_ - gapLength_; }
+    std::size_t capacity() const { return capacity_; }
     bool empty() const { return size() == 0; }
     std::size_t gapPosition() const { return gapStart_; }
 

@@ -61,6 +61,10 @@ std::size_t LineIndex::rebuild(const GapArray<char>& text) {
 }
 
 std::span<std::uint64_t> LineIndex::beginAssign(std::size_t count) {
+    // A larger table is allocated before the old one is let go, so that running out of
+    // memory leaves the index as it was.
+    if (starts_.capacity() < count)
+        starts_ = GapArray<std::uint64_t>(platform::PageBuffer(count * sizeof(std::uint64_t)), 0);
     starts_.clear();
     std::span<std::uint64_t> table = starts_.openEnd(count).first(count);
     starts_.closeEnd(count);

@@ -21,8 +21,10 @@ struct FileContents {
     std::size_t size = 0;
 };
 
-// Reads a whole regular file. capacityFor(fileSize) says how large a buffer to allocate,
-// so the caller can leave room for growth behind the contents. Throws FileError.
+// Reads a whole regular file, to its end whatever size the system gives it beforehand.
+// Anything else (a folder, FIFO, device, socket) is refused without waiting on it.
+// capacityFor(fileSize) says how large a buffer to allocate, so the caller can leave room
+// for growth behind the contents. Throws FileError.
 FileContents readWholeFile(const std::filesystem::path& path,
                            const std::function<std::size_t(std::size_t)>& capacityFor);
 
@@ -33,12 +35,17 @@ public:
     virtual void write(const char* data, std::size_t size) = 0;
 };
 
-// Replaces the file at `path` with the bytes that `produce` writes into the sink, or leaves
-// it untouched. The bytes go to a temporary file beside the target, which is flushed to
-// disk and then renamed over the target; on any failure, an exception from `produce`
-// included, the temporary file is removed and the exception passes on (I/O failures as
-// FileError). A symbolic link is followed and the file it names is replaced; the replaced
-// file keeps its permissions.
+// Saves the bytes that `produce` writes into the sink as the file at `path`, or leaves it as
+// it was: on any failure, an exception from `produce` included (I/O failures as FileError),
+// the old file keeps its bytes and nothing is left behind. A symbolic link is followed and
+// the file it names is saved; the path means what the system makes of it, `..` included.
+// Only a regular file is saved over, and never one without write permission, whoever runs
+// the program.
+// The bytes go to a new file beside the target, which is flushed to disk, given the old
+// file's permissions, owner, group and extended attributes (ACLs among them), and renamed
+// over the target. Where that would lose something (a second hard link, an owner, group or
+// attribute the new file cannot be given, a folder where no file can be created), the file
+// is written over in place instead, its old bytes kept in memory to put back on failure.
 void writeFileAtomically(const std::filesystem::path& path,
                          const std::function<void(ByteSink&)>& produce);
 

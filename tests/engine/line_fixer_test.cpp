@@ -1,6 +1,7 @@
 #include "engine/line_fixer.h"
 
 #include "reference.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -113,6 +114,34 @@ TEST(LineFixer, MultiMegabyteDocumentReportsProgressUpTo100) {
     EXPECT_TRUE(std::ranges::is_sorted(progress));
     EXPECT_EQ(progress.back(), 100);
 }
+
+#ifdef __linux__
+// A fix that runs out of memory throws before it changes anything; once memory is back,
+// the same document fixes as usual. 3 MB of text with 1M LFs behind a CR LF line: the
+// longer text needs 6 MB of fresh memory, the table of line starts then 10 MB more.
+TEST(LineFixer, RunningOutOfMemoryLeavesTheDocumentAsItWas) {
+    std::string text = "x\r\n";
+    for (int i = 0; i < (1 << 20); ++i) text += "ab\n";
+    for (rlim_t slack : {rlim_t{1} << 20, rlim_t{8} << 20}) {  // not enough for the text / for the table
+        const std::string report = test::runInChild([&] {
+            Document document(text);
+            try {
+                const test::AddressSpaceLimit limit(slack);
+                fixLineEnds(document);
+                return "fixed within the limit";
+            } catch (const std::bad_alloc&) {
+            }
+            if (document.text() != text || document.lineCount() != 2 || document.lineFeedCount() != (1 << 20) + 1)
+                return "the document changed";
+            fixLineEnds(document);
+            return document.text() == test::withCrBeforeEveryLf(text) && document.lineCount() == (1 << 20) + 2
+                       ? "unchanged, then fixed"
+                       : "fixed wrongly";
+        });
+        EXPECT_EQ(report, "unchanged, then fixed") << "with " << (slack >> 20) << " MB to spare";
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace norvane

@@ -222,21 +222,36 @@ private:
     std::size_t used_ = 0;
 };
 
-// A hidden-style name beside the target that no other save picks at the same time.
-std::wstring temporaryName(const fs::path& target, unsigned attempt) {
+// A short name beside the target that no other save picks at the same time; its length
+// does not depend on the target's, so it always fits the name limit.
+std::wstring temporaryName(unsigned attempt) {
     static std::atomic<std::uint64_t> counter{0};
     LARGE_INTEGER now{};
     ::QueryPerformanceCounter(&now);
     std::uint64_t seed = static_cast<std::uint64_t>(now.QuadPart) ^ (std::uint64_t{::GetCurrentProcessId()} << 32) ^
                          (++counter * 0x9E3779B97F4A7C15ull) ^ attempt;
     constexpr std::wstring_view Letters = L"abcdefghijklmnopqrstuvwxyz0123456789";
-    std::wstring name = L"." + target.filename().native() + L".norvane-";
-    for (int i = 0; i < 6; ++i) {
+    std::wstring name = L".norvane-";
+    for (int i = 0; i < 12; ++i) {
         seed ^= seed >> 31;
         seed *= 0xBF58476D1CE4E5B9ull;
         name += Letters[seed % Letters.size()];
     }
     return name;
+}
+
+// Reads up to `size` bytes; 0 at the end of the file.
+std::size_t readSome(HANDLE file, char* data, std::size_t size, const fs::path& path) {
+    DWORD got = 0;
+    if (!::ReadFile(file, data, static_cast<DWORD>(std::min(size, LargestTransfer)), &got, nullptr))
+        throwFileError("read", path, ::GetLastError());
+    return got;
+}
+
+// Refuses what is not a file on disk (a device such as NUL, a pipe): it is neither read
+// nor replaced.
+void refuseAllButDiskFiles(HANDLE file, const fs::path& path, const std::string& action) {
+    if (::GetFileType(file) != FILE_TYPE_DISK) throwFileError(action, path, "not a regular file");
 }
 
 }  // namespace
@@ -249,21 +264,32 @@ FileContents readWholeFile(const fs::path& path, const std::function<std::size_t
     BY_HANDLE_FILE_INFORMATION information{};
     if (!::GetFileInformationByHandle(file.get(), &information)) throwFileError("read", path, ::GetLastError());
     if (isFolder(information.dwFileAttributes)) throwFileError("open", path, "it is a folder");
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK) throwFileError("open", path, "not a regular file");
+    refuseAllButDiskFiles(file.get(), path, "open");
     LARGE_INTEGER fileSize{};
     if (!::GetFileSizeEx(file.get(), &fileSize)) throwFileError("read", path, ::GetLastError());
 
+    // Read to the end, whatever the size said: the file may grow while it is read.
     const auto expected = static_cast<std::size_t>(fileSize.QuadPart);
     FileContents contents{PageBuffer(std::max(capacityFor(expected), expected)), 0};
-    while (contents.size < expected) {
-        DWORD got = 0;
-        const auto part = static_cast<DWORD>(std::min(expected - contents.size, LargestTransfer));
-        if (!::ReadFile(file.get(), contents.buffer.data() + contents.size, part, &got, nullptr))
-            throwFileError("read", path, ::GetLastError());
-        if (got == 0) break;  // the file shrank while we read it
-        contents.size += got;
+    for (;;) {
+        const std::size_t room = contents.buffer.capacity() - contents.size;
+        if (room > 0) {
+            const std::size_t got = readSome(file.get(), contents.buffer.data() + contents.size, room, path);
+            if (got == 0) return contents;
+            contents.size += got;
+            continue;
+        }
+        // The buffer is full: a small read tells whether the file goes on before any copy.
+        std::array<char, 64 << 10> probe;
+        const std::size_t got = readSome(file.get(), probe.data(), probe.size(), path);
+        if (got == 0) return contents;
+        const std::size_t size = contents.size + got;
+        PageBuffer larger(std::max(capacityFor(size), 2 * size));
+        if (contents.size > 0) std::memcpy(larger.data(), contents.buffer.data(), contents.size);
+        std::memcpy(larger.data() + contents.size, probe.data(), got);
+        contents.buffer = std::move(larger);
+        contents.size = size;
     }
-    return contents;
 }
 
 void writeFileAtomically(const fs::path& requested, const std::function<void(ByteSink&)>& produce) {
@@ -277,12 +303,18 @@ void writeFileAtomically(const fs::path& requested, const std::function<void(Byt
     }
     if (isFolder(old)) throwFileError("save", target, "it is a folder");
     if (exists && (old & FILE_ATTRIBUTE_READONLY)) throwFileError("save", target, "the file is read-only");
+    if (exists) {
+        FileHandle existing(::CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES, ShareAll, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!existing.valid()) throwFileError("save", target, ::GetLastError());
+        refuseAllButDiskFiles(existing.get(), target, "save");
+    }
 
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(L".");
     fs::path temporary;
     HANDLE created = INVALID_HANDLE_VALUE;
     for (unsigned attempt = 0; created == INVALID_HANDLE_VALUE; ++attempt) {
-        temporary = folder / temporaryName(target, attempt);
+        temporary = folder / temporaryName(attempt);
         created = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         const DWORD error = ::GetLastError();
         if (created == INVALID_HANDLE_VALUE && (error != ERROR_FILE_EXISTS || attempt == 100))

@@ -224,6 +224,17 @@ TEST_F(WindowsDocumentFile, ReadOnlyFileIsRefusedAndLeftAsItWas) {
     ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL));
 }
 
+TEST_F(WindowsDocumentFile, LongNameSavesAndADeviceIsNeitherReadNorReplaced) {
+    const fs::path longName = folder / (std::wstring(246, L'n') + L".txt");  // 250 characters
+    writeBytes(longName, "old\n");
+    saveDocument(Document("new"), longName);
+    EXPECT_EQ(readBytes(longName), "new\r\n");
+    EXPECT_EQ(namesInFolder(), std::set<std::string>{narrow(longName.filename().native())});
+    // The reason differs between Windows and Wine (whose NUL is /dev/null); the refusal does not.
+    EXPECT_THROW(loadDocument(L"NUL"), platform::FileError);
+    EXPECT_THROW(saveDocument(Document("text"), L"NUL"), platform::FileError);
+}
+
 TEST_F(WindowsDocumentFile, FolderIsNeitherLoadedNorReplaced) {
     const fs::path sub = folder / "sub.txt";
     fs::create_directory(sub);
