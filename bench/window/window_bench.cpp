@@ -48,7 +48,7 @@ double openFixAndSave(const fs::path& file) {
     norvane::ui::frmMain::Services services;
     services.files = std::make_unique<FixedPrompter>(QString::fromStdString(file.string()));
     services.messages = std::make_unique<QuietMessages>();
-    norvane::ui::frmMain window(QString(), std::move(services));
+    norvane::ui::frmMain window(std::string(), std::move(services));
     window.show();
     QApplication::processEvents();
     auto button = [&](const char* name) { return window.findChild<QPushButton*>(QString::fromLatin1(name)); };

@@ -27,7 +27,7 @@ constexpr std::string_view Usage =
     "  --             end of options: `norvane -- --fix` opens the file named --fix\n"
     "\n"
     "Every LF becomes CR LF, also one that already follows a CR: do not fix a file that\n"
-    "already uses CR LF. Saving is atomic: a file that can't be fixed is left as it was.\n"
+    "already uses CR LF. A file that can't be read or saved is left exactly as it was.\n"
     "\n"
     "Exit status: 0 if all went well, 1 if a file could not be fixed, 2 for a bad command line.\n";
 

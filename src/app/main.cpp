@@ -43,7 +43,7 @@ int runWindow(char* programName, const std::string& commandLine) {
     services.showAbout = [&system](QWidget& owner, ui::MessageSink& messages) {
         ui::frmAbout::showModal(owner, system.services(), messages);
     };
-    ui::frmMain window(ui::toQString(commandLine), std::move(services));
+    ui::frmMain window(commandLine, std::move(services));
     window.show();
     return QApplication::exec();
 }

@@ -31,24 +31,28 @@ namespace {
 const QString FileFilter = QStringLiteral(
     "All Files (*.*)|*.*|Text Files (*.txt)|*.txt|HTML Documents (*.html;*.htm)|*.html;*.htm|");
 
+const QString NotEnoughMemory = QStringLiteral("Not enough memory.");
+
 // The file name shown in the title: what follows the path's last separator, either '/' or
-// the system's own.
-std::string fileNameOf(const QString& path) { return GetFileName(toUtf8(QDir::fromNativeSeparators(path)), '/'); }
+// the system's own. Bytes of the name that are not UTF-8 are shown as U+FFFD.
+std::string fileNameOf(const std::filesystem::path& path) {
+    return GetFileName(toUtf8(QDir::fromNativeSeparators(toQString(platform::pathText(path)))), '/');
+}
 
 QString errorDetail(const std::exception& error) { return toQString(error.what()); }
 
 // Reads a document, turning running out of memory into a file error like any other.
-Document readDocument(const QString& path) {
+Document readDocument(const std::filesystem::path& path) {
     try {
-        return loadDocument(toPath(path));
+        return loadDocument(path);
     } catch (const std::bad_alloc&) {
-        throw platform::FileError("Not enough memory to read \"" + toUtf8(path) + "\"");
+        throw platform::FileError("Not enough memory to read \"" + platform::pathText(path) + "\"");
     }
 }
 
 }  // namespace
 
-frmMain::frmMain(const QString& commandLine, Services services)
+frmMain::frmMain(const std::string& commandLine, Services services)
     : services_(std::move(services)), CommonDialog1(*services_.files) {
     Q_ASSERT(services_.files && services_.messages);
     setObjectName(QStringLiteral("frmMain"));
@@ -118,16 +122,16 @@ void frmMain::createControls() {
     connect(butAboutHelp, &QPushButton::clicked, this, &frmMain::butAboutHelp_Click);
 }
 
-void frmMain::Form_Load(const QString& commandLine) {
+void frmMain::Form_Load(const std::string& commandLine) {
     CommonDialog1.setFilter(FileFilter);
-    const QString path = toQString(unquoteCommandLine(toUtf8(commandLine)));
-    if (path.isEmpty()) {
+    const std::string path = unquoteCommandLine(commandLine);
+    if (path.empty()) {
         setWindowTitle(toQString(titleNoFile(identity::Version)));
     } else {
         try {
-            txtMain->setDocument(readDocument(path));
-            DoFilename = QFileInfo(path).absoluteFilePath();
-            setWindowTitle(toQString(titleLoaded(identity::Version, fileNameOf(path))));
+            txtMain->setDocument(readDocument(platform::pathFromText(path)));
+            DoFilename = std::filesystem::absolute(platform::pathFromText(path));
+            setWindowTitle(toQString(titleLoaded(identity::Version, fileNameOf(DoFilename))));
             butConvert->setEnabled(true);
         } catch (const platform::FileError& error) {
             services_.messages->showMessage(QStringLiteral("Error, cannot read file!"), errorDetail(error));
@@ -169,11 +173,13 @@ void frmMain::setOuterSizeTwips(QSize twips) {
 void frmMain::butOpenFile_Click() {
     CommonDialog1.setFilterIndex(2);
     if (!CommonDialog1.showOpen(this)) return;
-    const QString path = CommonDialog1.fileName();
+    const std::filesystem::path path = toPath(CommonDialog1.fileName());
     try {
         txtMain->setDocument(readDocument(path));
-    } catch (const platform::FileError&) {
-        return;  // the command fails without a message, leaving everything as it was
+    } catch (const platform::FileError& error) {
+        // Everything stays as it was; the user learns why.
+        services_.messages->showMessage(QStringLiteral("Error, cannot read file!"), errorDetail(error));
+        return;
     }
     DoFilename = path;
     butConvert->setEnabled(true);
@@ -186,12 +192,22 @@ void frmMain::butConvert_Click() {
     // system's close requests (user input to Qt) wait in the queue until the fix is done; a
     // close() from within the program meanwhile is put off by closeEvent.
     fixing_ = true;
-    txtMain->changeDocument([this](Document& document) {
-        fixLineEnds(document, [this](int percent) {
-            ConvertProgBar->setValue(percent);
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    try {
+        txtMain->changeDocument([this](Document& document) {
+            fixLineEnds(document, [this](int percent) {
+                ConvertProgBar->setValue(percent);
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            });
         });
-    });
+    } catch (const std::bad_alloc&) {
+        // The fixer takes all it needs before it changes anything: the document is as it was.
+        fixing_ = false;
+        ConvertProgBar->setValue(0);
+        services_.messages->showMessage(QStringLiteral("Not enough memory to fix the file."),
+                                        QStringLiteral("The text is unchanged."));
+        if (closeWhenFixed_) close();
+        return;
+    }
     fixing_ = false;
     butConvert->setEnabled(false);
     ConvertProgBar->setValue(0);
@@ -199,13 +215,21 @@ void frmMain::butConvert_Click() {
     if (closeWhenFixed_) close();
 }
 
-void frmMain::butSaveFile_Click() {
-    if (DoFilename.isEmpty()) return;
+// Saves the document to `path`; on failure, which leaves the file as it was, shows
+// `failure` with the reason below it.
+void frmMain::saveDocumentTo(const std::filesystem::path& path, const QString& failure) {
     try {
-        saveDocument(txtMain->document(), toPath(DoFilename));
+        saveDocument(txtMain->document(), path);
     } catch (const platform::FileError& error) {
-        services_.messages->showMessage(QStringLiteral("Error, cannot save file."), errorDetail(error));
+        services_.messages->showMessage(failure, errorDetail(error));
+    } catch (const std::bad_alloc&) {
+        services_.messages->showMessage(failure, NotEnoughMemory);
     }
+}
+
+void frmMain::butSaveFile_Click() {
+    if (DoFilename.empty()) return;
+    saveDocumentTo(DoFilename, QStringLiteral("Error, cannot save file."));
 }
 
 void frmMain::butSaveFileAs_Click() {
@@ -214,12 +238,8 @@ void frmMain::butSaveFileAs_Click() {
         services_.messages->showMessage(QStringLiteral("File Not Saved."));
         return;
     }
-    DoFilename = CommonDialog1.fileName();
-    try {
-        saveDocument(txtMain->document(), toPath(DoFilename));
-    } catch (const platform::FileError& error) {
-        services_.messages->showMessage(QStringLiteral("File Not Saved."), errorDetail(error));
-    }
+    DoFilename = toPath(CommonDialog1.fileName());
+    saveDocumentTo(DoFilename, QStringLiteral("File Not Saved."));
 }
 
 void frmMain::chkShowText_Click() {

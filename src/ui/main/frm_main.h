@@ -7,8 +7,10 @@
 #include <QString>
 #include <QWidget>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QCheckBox;
 class QFrame;
@@ -34,8 +36,9 @@ public:
         std::function<void(QWidget& owner, MessageSink& messages)> showAbout;
     };
 
-    // `commandLine` is the program's command-line text: one path, quoted or not, or empty.
-    frmMain(const QString& commandLine, Services services);
+    // `commandLine` is the program's command-line text: one path, quoted or not, or empty,
+    // in the system's narrow form (the bytes of the name on POSIX systems, UTF-8 on Windows).
+    frmMain(const std::string& commandLine, Services services);
     ~frmMain() override;
 
 protected:
@@ -44,7 +47,7 @@ protected:
 
 private:
     void createControls();
-    void Form_Load(const QString& commandLine);
+    void Form_Load(const std::string& commandLine);
     void Form_Resize();
     void butOpenFile_Click();
     void butConvert_Click();
@@ -71,7 +74,11 @@ private:
     QFrame* Line1 = nullptr;
     QPushButton* butAboutHelp = nullptr;
 
-    QString DoFilename;  // the current file's full path; empty while there is none
+    void saveDocumentTo(const std::filesystem::path& path, const QString& failure);
+
+    // The current file's full path, as the system names it (never collapsed: `link/..` stays
+    // what the kernel makes of it); empty while there is none.
+    std::filesystem::path DoFilename;
     int OldWidth = 0;    // outer size in twips when the pane was last hidden
     int OldHeight = 0;
     bool restoreMaximized_ = false;

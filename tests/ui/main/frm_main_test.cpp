@@ -16,7 +16,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
 #include <memory>
+#include <string>
+
+#include <sys/stat.h>
 #include <string_view>
 
 namespace norvane::ui {
@@ -31,7 +35,7 @@ using test::writeBytes;
 class MainWindow : public ::testing::Test {
 protected:
     void start(const QString& commandLine = {}) {
-        window = std::make_unique<frmMain>(commandLine, services.make());
+        window = std::make_unique<frmMain>(toUtf8(commandLine), services.make());
     }
 
     QString file(const QString& name, std::string_view bytes) {
@@ -165,8 +169,41 @@ TEST_F(MainWindow, FixesAndSavesEveryKindOfFile) {
     EXPECT_TRUE(services.messages->texts.isEmpty());
 }
 
+// The window opens and saves the very file the system names, whatever the bytes of its name
+// and however the path reaches it.
+TEST_F(MainWindow, SavesTheFileThatWasRead) {
+    const std::filesystem::path root = toPath(folder.path());
+    std::filesystem::create_directories(root / "deep" / "inner");
+    std::filesystem::create_directory_symlink(root / "deep" / "inner", root / "link");
+    writeBytes(root / "t.txt", "not this one\n");
+    const struct {
+        std::string commandLine;     // relative to the folder
+        std::filesystem::path file;  // what the system names by it
+        QString title;
+    } cases[] = {
+        {"caf\xE9-\xFF.txt", "caf\xE9-\xFF.txt", u"Norvane v2.1 - [caf\uFFFD-\uFFFD.txt]"_qs},
+        {"link/../t.txt", "deep/t.txt", "Norvane v2.1 - [t.txt]"},
+    };
+    const std::filesystem::path workingFolder = std::filesystem::current_path();
+    std::filesystem::current_path(root);
+    for (const auto& [commandLine, file, expectedTitle] : cases) {
+        SCOPED_TRACE(commandLine);
+        writeBytes(root / file, "a\n");
+        window = std::make_unique<frmMain>(commandLine, services.make());
+        EXPECT_EQ(title(), expectedTitle);
+        click("butConvert");
+        click("butSaveFile");
+        EXPECT_EQ(readBytes(root / file), "a\r\n");
+    }
+    std::filesystem::current_path(workingFolder);
+    EXPECT_EQ(readBytes(root / "t.txt"), "not this one\n");
+    EXPECT_TRUE(services.messages->texts.isEmpty());
+}
+
 TEST_F(MainWindow, ReportsACommandLineFileThatCannotBeRead) {
-    for (const QString& commandLine : {folder.filePath("missing.txt"), folder.path()}) {
+    const QString fifo = folder.filePath("fifo");  // opening it must not wait for a writer
+    ASSERT_EQ(::mkfifo(toPath(fifo).c_str(), 0600), 0);
+    for (const QString& commandLine : {folder.filePath("missing.txt"), folder.path(), fifo}) {
         start(commandLine);
         EXPECT_EQ(services.messages->texts, QStringList{"Error, cannot read file!"});
         EXPECT_FALSE(services.messages->details.front().isEmpty());
@@ -222,10 +259,12 @@ TEST_F(MainWindow, AFailedOrCancelledOpenChangesNothing) {
     pane()->setText("edited\n");
     services.prompter->answers.push_back(std::nullopt);  // cancelled: the file is not read again
     click("butOpenFile");
-    openThroughDialog(QString());
-    openThroughDialog(folder.filePath("missing.txt"));  // fails without a message
-    openThroughDialog(folder.path());
-    EXPECT_TRUE(services.messages->texts.isEmpty());
+    // Loads that fail say so, and none waits on a FIFO for a writer.
+    const QString fifo = folder.filePath("fifo");
+    ASSERT_EQ(::mkfifo(toPath(fifo).c_str(), 0600), 0);
+    for (const QString& unreadable : {QString(), folder.filePath("missing.txt"), folder.path(), fifo})
+        openThroughDialog(unreadable);
+    EXPECT_EQ(services.messages->texts, QStringList(4, "Error, cannot read file!"));
     EXPECT_EQ(pane()->text(), "edited\n");
     EXPECT_EQ(title(), "Norvane v2.1 - [a.txt]");
     click("butSaveFile");  // still saves to the file that was loaded

@@ -2,8 +2,8 @@
 # Drives the real program in a virtual X server as a person would: starts it with no
 # file, opens a file with LF line ends through the Open dialog, fixes it, saves it, and
 # checks the bytes on disk; then does the same with a file named outside ASCII given on
-# the command line, with the locale unset and with LANG=C. Screenshots of each step go to
-# the output folder.
+# the command line, with the locale unset and with LANG=C; and checks that arguments Qt
+# would take for its own name files. Screenshots of each step go to the output folder.
 # Usage: open_fix_save_e2e.sh PROGRAM OUTPUT_FOLDER   (exit 77: skipped)
 set -euo pipefail
 program=$1
@@ -121,3 +121,21 @@ for locale in unset C; do
   wait "$pid" 2>/dev/null || true
 done
 echo "opened, fixed and saved '$name' from the command line with LANG unset and LANG=C"
+
+# The command line is the program's alone: what Qt would take for its own options names the
+# file to open, and the window stays on this display.
+printf 'x\n' > "$work/-reverse"
+(cd "$work" && exec "$program" -reverse) &
+pid=$!
+wait_window '^Norvane v2\.1 - \[-reverse\]$' >/dev/null
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+(cd "$work" && exec "$program" -platform offscreen a.txt) &
+pid=$!
+box=$(wait_window '^Norvane$')  # "Error, cannot read file!": no file has that whole name
+xdotool windowfocus --sync "$box" key Return
+wait_window '^Norvane v2\.1 - \[No File\]$' >/dev/null
+shot 6-qt-options
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+echo "took -reverse and -platform offscreen a.txt as file names, on this display"
