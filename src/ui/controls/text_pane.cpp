@@ -38,7 +38,7 @@ TextPane::TextPane(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     setFont(paneFont());
-    view_.setFont(font());
+    fontChanged();
 }
 
 TextPane::~TextPane() = default;

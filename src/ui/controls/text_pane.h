@@ -2,6 +2,7 @@
 
 #include "engine/document.h"
 #include "ui/controls/caret_selection.h"
+#include "ui/controls/glyph_cache.h"
 #include "ui/controls/line_columns.h"
 #include "ui/controls/pane_keys.h"
 #include "ui/controls/pane_view.h"
@@ -91,10 +92,10 @@ public:
     std::uint64_t firstVisibleColumn() const { return view_.firstColumn(); }
     std::size_t visibleLines() const { return view_.visibleLines(); }
     std::uint64_t visibleColumns() const { return view_.visibleColumns(); }
-    QSize cellSize() const { return view_.cellSize(); }
+    QSizeF cellSize() const { return view_.cellSize(); }
     std::uint64_t columnOf(std::size_t position) const { return view_.columnOf(position); }
-    QRect cellRect(std::size_t position) const { return view_.cellRect(position); }
-    std::size_t positionAt(QPoint point) const { return view_.positionAt(point); }
+    QRectF cellRect(std::size_t position) const { return view_.cellRect(position); }
+    std::size_t positionAt(QPointF point) const { return view_.positionAt(point); }
     void ensureVisible(std::size_t position);
 
 signals:
@@ -156,12 +157,15 @@ private:
 
     // The view (text_pane_view.cpp).
     void updateScrollBars();
+    // Takes the cell size and glyphs from the pane's font.
+    void fontChanged();
     QPalette::ColorGroup colorGroup() const;
 
     Document document_;
     // Column arithmetic over document_; it caches, so it is updated from const queries too.
     mutable LineColumns columns_{document_};
     PaneView view_{*this, document_, columns_};
+    GlyphCache glyphs_{font()};
     CaretSelection selection_;
     UndoRecord undo_;
 

@@ -150,7 +150,7 @@ public:
     int characterCount() const override { return static_cast<int>(shownText().text().size()); }
 
     QRect characterRect(int offset) const override {
-        const QRect cell = pane().cellRect(shownText().positionOf(offset));
+        const QRect cell = pane().cellRect(shownText().positionOf(offset)).toRect();
         return {pane().viewport()->mapToGlobal(cell.topLeft()), cell.size()};
     }
     int offsetAtPoint(const QPoint& point) const override {

@@ -117,7 +117,7 @@ QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const {
     case Qt::ImEnabled:
         return !changing_;
     case Qt::ImCursorRectangle:
-        return changing_ ? QRect() : cellRect(selection_.caret()).translated(viewport()->pos());
+        return changing_ ? QRectF() : cellRect(selection_.caret()).translated(viewport()->pos());
     case Qt::ImFont:
         return font();
     case Qt::ImHints:
@@ -129,7 +129,7 @@ QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const {
 
 void TextPane::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    moveCaret(positionAt(event->position().toPoint()), event->modifiers() & Qt::ShiftModifier);
+    moveCaret(positionAt(event->position()), event->modifiers() & Qt::ShiftModifier);
     dragging_ = true;
 }
 
@@ -151,7 +151,7 @@ void TextPane::mouseReleaseEvent(QMouseEvent* event) {
 
 void TextPane::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    const UnitRange word = wordAt(document_, positionAt(event->position().toPoint()));
+    const UnitRange word = wordAt(document_, positionAt(event->position()));
     undo_.seal();
     select(word.start, word.end);
     ensureVisible(word.end);
@@ -201,7 +201,7 @@ void TextPane::timerEvent(QTimerEvent* event) {
     // Both timers stop while the document changes.
     if (event->timerId() == caretBlink_.timerId()) {
         caretOn_ = !caretOn_;
-        viewport()->update(cellRect(selection_.caret()).adjusted(-1, 0, 1, 0));
+        viewport()->update(cellRect(selection_.caret()).toAlignedRect().adjusted(-1, 0, 1, 0));
     } else if (event->timerId() == autoScroll_.timerId()) {
         dragTo(dragPoint_);
     } else {

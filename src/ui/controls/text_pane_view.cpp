@@ -24,13 +24,13 @@ void TextPane::paintEvent(QPaintEvent* event) {
     const std::uint64_t widestBefore = columns_.widest();
     // The selection shows while the pane has the focus, or its context menu is open.
     const UnitRange selected = hasFocus() || contextMenuOpen_ ? selection_.range() : UnitRange{};
-    paintRows(painter, event->rect(), document_, columns_, view_, selected,
+    paintRows(painter, event->rect(), document_, columns_, view_, glyphs_, selected,
               {palette().color(group, QPalette::Text), palette().color(group, QPalette::HighlightedText),
                palette().color(group, QPalette::Highlight)});
     if (hasFocus() && caretOn_) {
-        const QRect caret = cellRect(selection_.caret());
-        if (viewport()->rect().intersects(caret))
-            painter.fillRect(caret.x(), caret.y(), 1, caret.height(), palette().color(group, QPalette::Text));
+        const QRectF caret = cellRect(selection_.caret());
+        if (QRectF(viewport()->rect()).intersects(caret))
+            painter.fillRect(QRectF(caret.x(), caret.y(), 1, caret.height()), palette().color(group, QPalette::Text));
     }
     // A line wider than known came into view: widen the scroll range once painting is done.
     if (columns_.widest() > widestBefore) QMetaObject::invokeMethod(this, &TextPane::updateScrollBars, Qt::QueuedConnection);
@@ -39,6 +39,12 @@ void TextPane::paintEvent(QPaintEvent* event) {
 void TextPane::updateScrollBars() {
     // The document's lines are not read while it changes; its end brings the view home.
     if (!changing_) view_.updateScrollBars();
+}
+
+void TextPane::fontChanged() {
+    view_.setFont(font(), viewport()->devicePixelRatioF());
+    glyphs_ = GlyphCache(font());
+    updateScrollBars();
 }
 
 void TextPane::resizeEvent(QResizeEvent* event) {
@@ -50,10 +56,7 @@ void TextPane::scrollContentsBy(int, int) { view_.followScrollBars(); }
 
 void TextPane::changeEvent(QEvent* event) {
     QAbstractScrollArea::changeEvent(event);
-    if (event->type() == QEvent::FontChange) {
-        view_.setFont(font());
-        updateScrollBars();
-    }
+    if (event->type() == QEvent::FontChange) fontChanged();
     if (event->type() == QEvent::EnabledChange || event->type() == QEvent::ActivationChange) viewport()->update();
 }
 

@@ -16,7 +16,7 @@ protected:
 
     // Pixels of a cell range that differ clearly from the background: drawn text or marks.
     int inkIn(const QImage& image, int row, int firstColumn, int columns) const {
-        const QSize cell = pane->cellSize();
+        const QSizeF cell = pane->cellSize();
         const double ratio = image.devicePixelRatio();
         const QColor base = pane->palette().color(QPalette::Active, QPalette::Base);
         int ink = 0;
