@@ -1,30 +1,15 @@
 #include "ui/controls/text_pane.h"
 
+#include "ui/controls/pane_font.h"
 #include "ui/controls/text_conversion.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
-#include <QFontDatabase>
 
 #include <algorithm>
 
 namespace norvane::ui {
-namespace {
-
-// The pane's font: "Terminal" where the system has it, else the system's fixed-pitch font.
-QFont paneFont() {
-    QFont font = QFontDatabase::families().contains(QStringLiteral("Terminal"))
-                     ? QFont(QStringLiteral("Terminal"))
-                     : QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPointSize(9);
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-    font.setKerning(false);
-    return font;
-}
-
-}  // namespace
 
 TextPane::TextPane(QWidget* parent) : QAbstractScrollArea(parent) {
     // Qt asks every installed factory for an object's accessible interface: once is enough.

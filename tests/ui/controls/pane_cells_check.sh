@@ -18,6 +18,7 @@ mkdir -p "$out"
 fonts=(
   "DejaVu Sans Mono|DejaVu Sans Mono"   # fonts-dejavu-core
   "Liberation Mono|Liberation Mono"     # fonts-liberation2
+  "DejaVu Sans|DejaVu Sans Mono"
 )
 # CJK comes from Droid Sans Fallback (fonts-droid-fallback) through fontconfig's fallback.
 

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QFont>
+
+namespace norvane::ui {
+
+// The pane's font: a fixed-pitch font at 9 points. The desktop's fixed font is taken when it
+// really is fixed-pitch (a badly set theme may name a proportional one); else the first of a
+// short list of common monospace families that is, else any installed fixed-pitch font.
+QFont paneFont();
+
+}  // namespace norvane::ui
