@@ -22,6 +22,7 @@ TextPane::TextPane(QWidget* parent) : QAbstractScrollArea(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
+    setAccessibleName(tr("Text"));
     setFont(paneFont());
     fontChanged();
 }

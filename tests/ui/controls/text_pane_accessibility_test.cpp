@@ -13,6 +13,7 @@ TEST_F(Accessibility, ThePaneIsAnEditableTextWithItsCharactersAndCaret) {
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(pane.get());
     ASSERT_NE(accessible, nullptr);
     EXPECT_EQ(accessible->role(), QAccessible::EditableText);
+    EXPECT_EQ(accessible->text(QAccessible::Name), "Text");
     EXPECT_TRUE(accessible->state().editable);
     EXPECT_TRUE(accessible->state().multiLine);
     QAccessibleTextInterface* text = accessible->textInterface();
