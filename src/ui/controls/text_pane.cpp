@@ -1,6 +1,7 @@
 #include "ui/controls/text_pane.h"
 
 #include "ui/controls/pane_font.h"
+#include "ui/controls/primary_selection.h"
 #include "ui/controls/text_conversion.h"
 
 #include <QAccessible>
@@ -91,6 +92,7 @@ void TextPane::ensureVisible(std::size_t position) {
 
 void TextPane::select(std::size_t anchor, std::size_t caret) {
     selection_.select(anchor, caret);
+    if (anchor != caret) offerPrimarySelection(*this, selection_.range());
     emit caretMoved();
 }
 

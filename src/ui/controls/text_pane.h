@@ -134,7 +134,8 @@ private:
     void endChange();
     void documentReplaced();
 
-    // Caret and selection (text_pane.cpp).
+    // Caret and selection (text_pane.cpp). A selection made here is also offered as the
+    // X primary selection.
     void select(std::size_t anchor, std::size_t caret);
     // Moves the caret as a key or click does: `extend` keeps the anchor; `keepColumn` keeps
     // the column that Up and Down aim for.

@@ -128,6 +128,13 @@ QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const {
 }
 
 void TextPane::mousePressEvent(QMouseEvent* event) {
+    // A middle click pastes the primary selection where it points, as X programs do.
+    if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection()) {
+        const QString text = QGuiApplication::clipboard()->text(QClipboard::Selection);
+        moveCaret(positionAt(event->position()), false);
+        if (!text.isEmpty()) replaceSelection(text, UndoRecord::Kind::Other);
+        return;
+    }
     if (event->button() != Qt::LeftButton) return;
     moveCaret(positionAt(event->position()), event->modifiers() & Qt::ShiftModifier);
     dragging_ = true;

@@ -6,7 +6,8 @@
 // drawn off its cells, or a cell that spills into its neighbour, is caught wherever along
 // the row it happens. Then it clicks with the X server's pointer (xdotool) on the glyph at
 // columns 3, 80 and 141 of a long line, found on the pixels, types "X" and checks where it
-// landed in the document.
+// landed in the document. Last, the X primary selection: a double-clicked word is pasted
+// by a middle click.
 //
 // The columns a character should take are counted here from the characters the table
 // uses, not asked of the pane; only the cell's size and origin come from the pane.
@@ -166,6 +167,23 @@ public:
         pane_.clearFocus();
     }
 
+    // Double-clicks a word, then middle-clicks in front of the line: the word selected is
+    // the X primary selection, pasted where the middle click points.
+    void checkPrimarySelection() {
+        show("alpha beta gamma");
+        pane_.activateWindow();
+        const auto at = [&](double column) {
+            return QStringList{QString::number(qRound(origin().x() + column * cellWidth())),
+                               QString::number(qRound(origin().y() + rowHeight() / 2))};
+        };
+        xdotool(QStringList{"mousemove", "--sync"} + at(7.5) + QStringList{"click", "--repeat", "2", "--delay", "80", "1"});
+        QTest::qWait(100);
+        xdotool(QStringList{"mousemove", "--sync"} + at(0.2) + QStringList{"click", "2"});
+        QTest::qWaitFor([&] { return pane_.text() != "alpha beta gamma"; }, 2000);
+        expect(pane_.text() == "betaalpha beta gamma",
+               "a double-clicked word is the primary selection, pasted by a middle click: " + pane_.text());
+    }
+
 private:
     void show(const std::string& text) {
         pane_.clearFocus();
@@ -241,5 +259,6 @@ int main(int argc, char** argv) {
                      std::to_string(pane.devicePixelRatioF()) + ")");
     for (const Row& row : Rows) check.checkRow(row);
     for (const std::uint64_t column : {3, 80, 141}) check.checkClick(column);
+    check.checkPrimarySelection();
     return check.failures();
 }
