@@ -1,9 +1,8 @@
 #include "ui/controls/row_painter.h"
 
 #include "engine/text_encoding.h"
+#include "ui/controls/cell_text.h"
 
-#include <QFontMetricsF>
-#include <QGlyphRun>
 #include <QPainter>
 
 #include <algorithm>
@@ -40,22 +39,13 @@ struct RowCharacter {
 // Units copied out of the document at a time while a row is read.
 constexpr std::size_t RowBlockUnits = 1024;
 
-// The glyphs of one font in one colour, gathered over the exposed rows and drawn at once,
-// each at the position the row painter gave it.
-struct GlyphBatch {
-    int font;
-    bool selected;
-    QList<quint32> indexes;
-    QList<QPointF> positions;
-};
-
 class RowPainter {
 public:
     RowPainter(QPainter& painter, const Document& document, LineColumns& columns, const PaneView& view,
                GlyphCache& glyphs, UnitRange selected, const RowColours& colours)
-        : painter_(painter), document_(document), columns_(columns), view_(view), glyphs_(glyphs),
-          metrics_(painter.font()), selected_(selected), colours_(colours), cell_(view.cellSize()),
-          cellsAcross_(view.columnsAcross()), devicePixel_(1.0 / painter.device()->devicePixelRatioF()) {}
+        : painter_(painter), document_(document), columns_(columns), view_(view), text_(painter, glyphs),
+          selected_(selected), colours_(colours), cell_(view.cellSize()), cellsAcross_(view.columnsAcross()),
+          devicePixel_(1.0 / painter.device()->devicePixelRatioF()) {}
 
     void paint(std::size_t line, qreal y) {
         const std::size_t end = document_.lineEnd(line);
@@ -78,31 +68,18 @@ public:
             std::size_t marks = 0;
             while (i + 1 + marks < row.size() && row[i + 1 + marks].next == row[i + 1 + marks].column) ++marks;
             if (marks == 0) {
-                placeGlyph(c.c, cells, baseline, isSelected);
+                text_.draw(c.c, cells, baseline, colour);
                 continue;
             }
             QString cluster;
             for (std::size_t k = i; k <= i + marks; ++k) cluster += QString::fromUcs4(&row[k].c, 1);
-            drawCluster(cluster, cells, baseline, colour);
+            text_.drawCluster(cluster, cells, baseline, colour);
             i += marks;
         }
         // A selected line break shows as one selected cell behind the line's text.
         const bool reachedEnd = reached_.position == end && reached_.column < limit;
         if (reachedEnd && line + 1 < document_.lineCount() && selected_.start <= end && selected_.end >= end + 2)
             painter_.fillRect(QRectF(view_.xOf(reached_.column), y, cell_.width(), cell_.height()), colours_.highlight);
-    }
-
-    // Draws the glyphs gathered over the rows.
-    void flush() {
-        for (const GlyphBatch& batch : batches_) {
-            QGlyphRun run;
-            run.setRawFont(glyphs_.font(batch.font));
-            run.setGlyphIndexes(batch.indexes);
-            run.setPositions(batch.positions);
-            painter_.setPen(batch.selected ? colours_.selectedText : colours_.text);
-            painter_.drawGlyphRun(QPointF(0, 0), run);
-        }
-        batches_.clear();
     }
 
 private:
@@ -146,78 +123,17 @@ private:
                                  std::max(devicePixel_, bottom - top)));
     }
 
-    // Where a glyph goes in `cells`: centred by its advance, as its font would centre it in
-    // a cell of its own, then moved so that its ink (from `inkLeft` to `inkRight` of its
-    // origin) stays inside, and squeezed if the ink is wider. Half a device pixel of faint
-    // edge may stand over on either side.
-    struct Placement {
-        qreal origin;
-        qreal scale;
-    };
-    Placement place(qreal advance, qreal inkLeft, qreal inkRight, const QRectF& cells) const {
-        const qreal slack = devicePixel_ / 2;
-        const qreal ink = inkRight - inkLeft;
-        if (ink > cells.width() + 2 * slack) {
-            const qreal scale = (cells.width() + 2 * slack) / ink;
-            return {cells.left() - slack - inkLeft * scale, scale};
-        }
-        const qreal centred = cells.left() + (cells.width() - advance) / 2;
-        return {std::clamp(centred, cells.left() - slack - inkLeft, cells.right() + slack - inkRight), 1.0};
-    }
-
-    // Queues a character's glyph in its cells; one squeezed to fit is drawn at once.
-    void placeGlyph(char32_t c, const QRectF& cells, qreal baseline, bool selected) {
-        const GlyphCache::Glyph& glyph = glyphs_.glyph(c);
-        const Placement at = place(glyph.advance, glyph.inkLeft, glyph.inkRight, cells);
-        if (at.scale == 1.0) {
-            GlyphBatch& batch = batchFor(glyph.font, selected);
-            batch.indexes.append(glyph.index);
-            batch.positions.append(QPointF(at.origin, baseline));
-            return;
-        }
-        QGlyphRun run;
-        run.setRawFont(glyphs_.font(glyph.font));
-        run.setGlyphIndexes({glyph.index});
-        run.setPositions({QPointF(0, 0)});
-        painter_.save();
-        painter_.setPen(selected ? colours_.selectedText : colours_.text);
-        painter_.translate(at.origin, baseline);
-        painter_.scale(at.scale, 1.0);
-        painter_.drawGlyphRun(QPointF(0, 0), run);
-        painter_.restore();
-    }
-
-    // A character with combining marks, shaped by Qt so the marks sit on it, in its cells.
-    void drawCluster(const QString& cluster, const QRectF& cells, qreal baseline, const QColor& colour) {
-        const QRectF ink = metrics_.tightBoundingRect(cluster);
-        const Placement at = place(metrics_.horizontalAdvance(cluster), ink.left(), ink.right(), cells);
-        painter_.setPen(colour);
-        painter_.save();
-        painter_.translate(at.origin, baseline);
-        painter_.scale(at.scale, 1.0);
-        painter_.drawText(QPointF(0, 0), cluster);
-        painter_.restore();
-    }
-
-    GlyphBatch& batchFor(int font, bool selected) {
-        for (GlyphBatch& batch : batches_)
-            if (batch.font == font && batch.selected == selected) return batch;
-        return batches_.emplace_back(GlyphBatch{font, selected, {}, {}});
-    }
-
     QPainter& painter_;
     const Document& document_;
     LineColumns& columns_;
     const PaneView& view_;
-    GlyphCache& glyphs_;
-    QFontMetricsF metrics_;
+    CellText text_;  // draws the glyphs of all rows together, when the painter goes
     UnitRange selected_;
     const RowColours& colours_;
     QSizeF cell_;
     std::uint64_t cellsAcross_;
     qreal devicePixel_;
     Cell reached_;
-    std::vector<GlyphBatch> batches_;
 };
 
 }  // namespace
@@ -234,7 +150,6 @@ void paintRows(QPainter& painter, QRect exposed, const Document& document, LineC
         row.paint(line, view.yOf(r));
         columns.knownWidth(line);
     }
-    row.flush();
 }
 
 }  // namespace norvane::ui
