@@ -1,6 +1,7 @@
 #include "ui/controls/char_width.h"
 
 #include <QChar>
+#include <QList>
 
 #include <algorithm>
 #include <iterator>
@@ -55,6 +56,12 @@ int cellsOf(char32_t c) {
     if (c >= 0x1160 && c <= 0x11FF) return 0;
     if (c < 0x1100) return 1;
     return isWide(c) ? 2 : 1;
+}
+
+std::uint64_t cellsOf(QStringView text) {
+    std::uint64_t cells = 0;
+    for (const char32_t c : text.toUcs4()) cells += static_cast<std::uint64_t>(cellsOf(c));
+    return cells;
 }
 
 }  // namespace norvane::ui

@@ -19,6 +19,7 @@
 #include <string_view>
 
 class QAccessibleInterface;
+class QPainter;
 
 namespace norvane::ui {
 
@@ -158,6 +159,10 @@ private:
 
     // The view (text_pane_view.cpp).
     void updateScrollBars();
+    // The caret's cell; while an input method composes text, moved to the cursor in it.
+    QRectF caretRect() const;
+    // The text being composed, drawn over the cells from the caret on, underlined.
+    void paintPreedit(QPainter& painter, QPalette::ColorGroup group);
     // Takes the cell size and glyphs from the pane's font.
     void fontChanged();
     QPalette::ColorGroup colorGroup() const;
@@ -170,6 +175,8 @@ private:
     CaretSelection selection_;
     UndoRecord undo_;
 
+    QString preedit_;       // what the input method is composing, not yet in the document
+    qsizetype preeditCursor_ = 0;
     QBasicTimer caretBlink_;
     bool caretOn_ = true;
     QBasicTimer autoScroll_;

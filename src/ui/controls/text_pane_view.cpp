@@ -2,6 +2,8 @@
 // handed to the view part (PaneView) and the row painter.
 #include "ui/controls/text_pane.h"
 
+#include "ui/controls/cell_text.h"
+#include "ui/controls/char_width.h"
 #include "ui/controls/row_painter.h"
 
 #include <QPaintEvent>
@@ -27,13 +29,45 @@ void TextPane::paintEvent(QPaintEvent* event) {
     paintRows(painter, event->rect(), document_, columns_, view_, glyphs_, selected,
               {palette().color(group, QPalette::Text), palette().color(group, QPalette::HighlightedText),
                palette().color(group, QPalette::Highlight)});
+    if (!preedit_.isEmpty()) paintPreedit(painter, group);
     if (hasFocus() && caretOn_) {
-        const QRectF caret = cellRect(selection_.caret());
+        const QRectF caret = caretRect();
         if (QRectF(viewport()->rect()).intersects(caret))
             painter.fillRect(QRectF(caret.x(), caret.y(), 1, caret.height()), palette().color(group, QPalette::Text));
     }
     // A line wider than known came into view: widen the scroll range once painting is done.
     if (columns_.widest() > widestBefore) QMetaObject::invokeMethod(this, &TextPane::updateScrollBars, Qt::QueuedConnection);
+}
+
+QRectF TextPane::caretRect() const {
+    const auto cells = static_cast<qreal>(cellsOf(QStringView(preedit_).first(preeditCursor_)));
+    return cellRect(selection_.caret()).translated(cells * cellSize().width(), 0);
+}
+
+void TextPane::paintPreedit(QPainter& painter, QPalette::ColorGroup group) {
+    const QRectF caret = cellRect(selection_.caret());
+    const qreal baseline = caret.top() + view_.ascent();
+    const QColor colour = palette().color(group, QPalette::Text);
+    const QList<uint> characters = preedit_.toUcs4();
+    const qreal width = static_cast<qreal>(cellsOf(preedit_)) * cellSize().width();
+    painter.fillRect(QRectF(caret.left(), caret.top(), width, caret.height()), palette().color(group, QPalette::Base));
+    {
+        CellText text(painter, glyphs_);
+        qreal x = caret.left();
+        for (qsizetype i = 0; i < characters.size();) {
+            // A character and the combining marks behind it share its cells.
+            qsizetype end = i + 1;
+            while (end < characters.size() && cellsOf(characters[end]) == 0) ++end;
+            const QRectF cells(x, caret.top(), cellsOf(characters[i]) * cellSize().width(), caret.height());
+            if (end == i + 1)
+                text.draw(characters[i], cells, baseline, colour);
+            else
+                text.drawCluster(QString::fromUcs4(characters.constData() + i, end - i), cells, baseline, colour);
+            x = cells.right();
+            i = end;
+        }
+    }
+    painter.fillRect(QRectF(caret.left(), baseline + 1, width, 1), colour);
 }
 
 void TextPane::updateScrollBars() {

@@ -3,6 +3,7 @@
 #include "pane_fixture.h"
 
 #include <QImage>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -80,6 +81,28 @@ TEST_F(Display, ControlCharactersAreBoxesAndTabsRunToTheNextStop) {
     EXPECT_EQ(inkIn(image, 0, 1, 7), 0);  // the tab's cells
     for (int column = 8; column <= 14; ++column) EXPECT_GT(inkIn(image, 0, column, 1), 0) << "column " << column;
     EXPECT_EQ(pane->columnOf(pane->document().size()), 15u);
+}
+
+TEST_F(Display, TextBeingComposedShowsAtTheCaretAndTheCandidatesGoWhereItsCursorIs) {
+    load("ab");
+    pane->setSelStart(1);
+    // Two kana (two cells each) being composed, the input method's cursor behind the first.
+    QInputMethodEvent composing(QString::fromUtf8("\xE3\x81\x8B\xE3\x81\xAA"), {{QInputMethodEvent::Cursor, 1, 1, {}}});
+    QApplication::sendEvent(pane.get(), &composing);
+    EXPECT_EQ(pane->text(), "ab");
+    QImage image = paint();
+    EXPECT_GT(inkIn(image, 0, 3, 2), 0);  // the second kana, behind the caret's cell and the first
+    EXPECT_EQ(inkIn(image, 0, 5, 5), 0);
+    const QRectF cursor = static_cast<QWidget*>(pane.get())->inputMethodQuery(Qt::ImCursorRectangle).toRectF();
+    EXPECT_DOUBLE_EQ(cursor.left(), pane->viewport()->x() + pane->cellRect(1).left() + 2 * pane->cellSize().width());
+    // Committed, it is typed at the caret and nothing is left over the cells behind it.
+    QInputMethodEvent commit;
+    commit.setCommitString(QString::fromUtf8("\xE3\x81\x8B\xE3\x81\xAA"));
+    QApplication::sendEvent(pane.get(), &commit);
+    EXPECT_EQ(pane->text(), "a\xE3\x81\x8B\xE3\x81\xAA" "b");
+    image = paint();
+    EXPECT_GT(inkIn(image, 0, 5, 1), 0);  // the b, pushed behind the kana
+    EXPECT_EQ(inkIn(image, 0, 6, 5), 0);
 }
 
 TEST_F(Display, TheEndOfTheLongestLineCanBeScrolledTo) {
