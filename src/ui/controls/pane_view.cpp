@@ -118,6 +118,7 @@ void PaneView::setFont(const QFont& font, qreal devicePixelRatio) {
     // The font's advance, which may be fractional (hinting "slight" leaves it so), rounded
     // to whole device pixels so that cell edges fall on pixel edges; ascent and descent
     // rounded up, so that no glyph reaches into the row above or below.
+    devicePixelRatio_ = devicePixelRatio;
     const QFontMetricsF metrics(font);
     const auto devicePixels = [&](qreal logical, qreal (*round)(qreal)) {
         return std::max(1.0, round(logical * devicePixelRatio)) / devicePixelRatio;

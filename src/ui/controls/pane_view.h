@@ -65,6 +65,8 @@ public:
     // Takes the cell size from a new font, drawn at `devicePixelRatio` device pixels to a
     // logical one.
     void setFont(const QFont& font, qreal devicePixelRatio);
+    // The device pixel ratio the cell size was made for.
+    qreal devicePixelRatio() const { return devicePixelRatio_; }
 
 private:
     QAbstractScrollArea& area_;
@@ -79,6 +81,7 @@ private:
 
     QSizeF cell_{1, 1};
     qreal ascent_ = 1;
+    qreal devicePixelRatio_ = 1;
 };
 
 }  // namespace norvane::ui
