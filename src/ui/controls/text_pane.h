@@ -25,8 +25,9 @@ namespace norvane::ui {
 
 // The text pane: an editable view of a Document that shows its characters exactly. A
 // display line ends only at CR LF; a bare LF, a bare CR and other control characters show
-// as box marks one cell wide inside their line, and a tab runs to the next stop of every 8
-// cells. Lines never wrap. Only the visible part is drawn (see PaneView and paintRows), so
+// as box marks one cell wide inside their line, a wide (CJK) character takes two cells, a
+// combining mark sits on the character before it, and a tab runs to the next stop of every
+// 8 cells. Lines never wrap. Only the visible part is drawn (see PaneView and paintRows), so
 // a frame costs the same for any size of document. The pane holds the document, the caret
 // and selection (CaretSelection) and the undo record, and turns input into edits.
 //
