@@ -38,6 +38,13 @@ std::uint64_t LineColumns::columnOf(std::size_t position) {
     return walkDocument(document_, startFor(line, position), position, NoColumnLimit).column;
 }
 
+std::uint64_t LineColumns::columnAfter(std::size_t position) {
+    const std::size_t line = document_.lineOf(position);
+    const std::size_t end = document_.lineEnd(line);
+    const std::uint64_t column = columnOf(position);
+    return position < end ? stepOverCharacter(document_, {position, column}, end).column : column;
+}
+
 Cell LineColumns::cellAt(std::size_t line, std::uint64_t column) {
     return walkDocument(document_, startForColumn(line, column), document_.lineEnd(line), column);
 }

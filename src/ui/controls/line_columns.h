@@ -30,6 +30,9 @@ public:
     // The column where the character at `position` begins; a position behind the text of
     // its line (inside its CR LF) counts as the line's end.
     std::uint64_t columnOf(std::size_t position);
+    // The column behind the character at `position` and its combining marks; for a
+    // position behind the text of its line, the line's end.
+    std::uint64_t columnAfter(std::size_t position);
     // The character of `line` whose cells hold `column`, or the line's end when the column
     // lies behind its text.
     Cell cellAt(std::size_t line, std::uint64_t column);

@@ -53,6 +53,9 @@ std::size_t PaneView::positionAt(QPointF point) const {
 void PaneView::ensureVisible(std::size_t position) {
     const std::size_t line = document_.lineOf(position);
     const std::uint64_t column = columnOf(position);
+    // A wide character is shown whole: its second cell counts at the right edge.
+    const std::uint64_t after = columns_.columnAfter(position);
+    const std::uint64_t lastColumn = after > column + 1 ? after - 1 : column;
     columns_.knownWidth(line);
     columns_.includeColumn(column);
     updateScrollBars();
@@ -67,8 +70,8 @@ void PaneView::ensureVisible(std::size_t position) {
     const std::uint64_t jump = columns / 4;
     if (column < left)
         left = column > jump ? column - jump : 0;
-    else if (column >= left + columns)
-        left = column - columns + 1 + jump;
+    else if (lastColumn >= left + columns)
+        left = lastColumn - columns + 1 + jump;
     scrollTo(top, left);
 }
 

@@ -130,6 +130,17 @@ TEST_F(Display, TheEndOfTheLongestLineCanBeScrolledTo) {
     }
 }
 
+TEST_F(Display, AWideCharacterAtTheRightEdgeIsScrolledIntoViewWhole) {
+    // An ideograph whose first cell is the last one shown.
+    const std::size_t before = pane->visibleColumns() - 1;
+    load(std::string(before, 'a') + "\xE4\xB8\xAD" "b");
+    pane->setSelStart(before - 1);
+    key(Qt::Key_Right);
+    EXPECT_EQ(pane->caretPosition(), before);
+    EXPECT_LT(pane->columnOf(before) + 1, pane->firstVisibleColumn() + pane->visibleColumns());
+    EXPECT_GT(inkIn(paint(), 0, static_cast<int>(before - pane->firstVisibleColumn()), 2), 0);
+}
+
 TEST_F(Display, TheVerticalScrollBarReachesTheLastLine) {
     std::string text;
     for (int i = 0; i < 1000; ++i) text += "line\r\n";
