@@ -25,6 +25,14 @@ CellText::Placement CellText::place(qreal advance, qreal inkLeft, qreal inkRight
 
 void CellText::draw(char32_t c, const QRectF& cells, qreal baseline, const QColor& colour) {
     const GlyphCache::Glyph& glyph = glyphs_.glyph(c);
+    // No font has the character and the missing glyph is blank: a box shows it is there.
+    if (glyph.index == 0 && glyph.inkRight <= glyph.inkLeft) {
+        painter_.setPen(colour);
+        painter_.setBrush(Qt::NoBrush);
+        const qreal top = baseline - metrics_.ascent() * 0.7;
+        painter_.drawRect(QRectF(cells.left() + 1, top, std::max(devicePixel_, cells.width() - 3), baseline - 1 - top));
+        return;
+    }
     const Placement at = place(glyph.advance, glyph.inkLeft, glyph.inkRight, cells);
     if (at.scale == 1.0) {
         Batch& batch = batchFor(glyph.font, colour);

@@ -18,7 +18,8 @@ namespace norvane::ui {
 // Draws characters each in the cells the caller gives it, never where a font's advance
 // would put them: a glyph is centred by its advance as its font would centre it in a cell
 // of its own, then moved so that its ink stays inside the cells, and squeezed if the ink
-// is wider. Glyphs are gathered and drawn together by flush() (also on destruction).
+// is wider. A character no font has is drawn as the missing glyph, or as a box where that
+// is blank. Glyphs are gathered and drawn together by flush() (also on destruction).
 class CellText {
 public:
     CellText(QPainter& painter, GlyphCache& glyphs);
