@@ -27,7 +27,6 @@ public:
 
     const Glyph& glyph(char32_t c);
     const QRawFont& font(int index) const { return fonts_[static_cast<std::size_t>(index)]; }
-    int fontCount() const { return static_cast<int>(fonts_.size()); }
 
 private:
     Glyph find(char32_t c);

@@ -38,6 +38,9 @@ struct RowCharacter {
 
 // Units copied out of the document at a time while a row is read.
 constexpr std::size_t RowBlockUnits = 1024;
+// The most characters read per cell of a row: a run of combining marks longer than this
+// is cut short rather than read to its end at every paint.
+constexpr std::size_t MaxCharactersPerCell = 16;
 
 class RowPainter {
 public:
@@ -90,6 +93,7 @@ private:
         const std::size_t end = document_.lineEnd(line);
         const TextEncoding encoding = document_.format().encoding;
         Cell at = columns_.cellAt(line, view_.firstColumn());
+        const std::size_t maxCharacters = (cellsAcross_ + 2) * MaxCharactersPerCell;
         std::vector<RowCharacter> row;
         std::string units;
         std::size_t blockStart = at.position;
@@ -106,7 +110,7 @@ private:
             const std::uint64_t next = encoding == TextEncoding::Legacy && c.codePoint != '\t'
                                            ? at.column + 1
                                            : columnAfter(c.codePoint, at.column);
-            if (at.column >= limit && next > at.column) break;
+            if ((at.column >= limit && next > at.column) || row.size() >= maxCharacters) break;
             row.push_back({c.codePoint, at.position, at.column, next});
             at = {at.position + c.length, next};
         }
