@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QRawFont>
 #include <QStringList>
 
 #include <cmath>
@@ -26,13 +27,15 @@ QFont paneStyle(QFont font) {
     return font;
 }
 
-// True when the font's characters all advance alike, as far as a few telling ones show.
-bool hasFixedPitch(const QFont& font) {
+// True when the pane can use the font: its characters all advance alike, as far as a few
+// telling ones show, and its glyphs can be placed one by one (a bitmap font that Qt
+// cannot open as a raw font cannot).
+bool suitsThePane(const QFont& font) {
     const QFontMetricsF metrics(font);
     const qreal advance = metrics.horizontalAdvance(QLatin1Char('M'));
     for (const QChar c : {u'i', u'l', u'W', u'0', u'.', u' '})
         if (std::abs(metrics.horizontalAdvance(c) - advance) > 0.01) return false;
-    return advance > 0;
+    return advance > 0 && QRawFont::fromFont(font).isValid();
 }
 
 }  // namespace
@@ -43,14 +46,14 @@ QFont paneFont() {
     const QFont preferred = installed.contains(QStringLiteral("Terminal"))
                                 ? QFont(QStringLiteral("Terminal"))
                                 : QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    if (const QFont font = paneStyle(preferred); hasFixedPitch(font)) return font;
+    if (const QFont font = paneStyle(preferred); suitsThePane(font)) return font;
     for (const char* family : MonospaceFamilies) {
         if (!installed.contains(QLatin1String(family))) continue;
-        if (const QFont font = paneStyle(QFont(QLatin1String(family))); hasFixedPitch(font)) return font;
+        if (const QFont font = paneStyle(QFont(QLatin1String(family))); suitsThePane(font)) return font;
     }
     for (const QString& family : installed) {
         if (!QFontDatabase::isFixedPitch(family)) continue;
-        if (const QFont font = paneStyle(QFont(family)); hasFixedPitch(font)) return font;
+        if (const QFont font = paneStyle(QFont(family)); suitsThePane(font)) return font;
     }
     return paneStyle(preferred);
 }
