@@ -55,17 +55,19 @@ void TextPane::paintPreedit(QPainter& painter, QPalette::ColorGroup group) {
     painter.fillRect(QRectF(caret.left(), caret.top(), width, caret.height()), palette().color(group, QPalette::Base));
     {
         CellText text(painter, glyphs_);
-        qreal x = caret.left();
+        int column = 0;
         for (qsizetype i = 0; i < characters.size();) {
             // A character and the combining marks behind it share its cells.
             qsizetype end = i + 1;
             while (end < characters.size() && cellsOf(characters[end]) == 0) ++end;
-            const QRectF cells(x, caret.top(), cellsOf(characters[i]) * cellSize().width(), caret.height());
+            const int cells = cellsOf(characters[i]);
+            const QRectF place(caret.left() + column * cellSize().width(), caret.top(), cells * cellSize().width(),
+                               caret.height());
             if (end == i + 1)
-                text.draw(characters[i], cells, baseline, colour);
+                text.draw(characters[i], place, baseline, colour);
             else
-                text.drawCluster(QString::fromUcs4(characters.constData() + i, end - i), cells, baseline, colour);
-            x = cells.right();
+                text.drawCluster(QString::fromUcs4(characters.constData() + i, end - i), place, baseline, colour);
+            column += cells;
             i = end;
         }
     }
