@@ -212,15 +212,16 @@ private:
     // factor the frame around it may end in the middle of a pixel.
     QPointF corner() const { return origin() - QPointF(std::floor(origin().x()), std::floor(origin().y())); }
 
-    // The character shown whose cells hold the middle of pixel (x, y), if any.
+    // The character shown whose cells hold the middle of pixel (x, y), if any: never a
+    // blank, whose cells stay empty.
     std::optional<std::size_t> ownerOf(const std::vector<Expected>& row, int parity, int x, int y) const {
         if (y + 0.5 < corner().y() || y + 0.5 >= corner().y() + rowHeight()) return std::nullopt;
         const double middle = x + 0.5;
         for (std::size_t i = parity; i < row.size(); i += 2) {
             const double left = corner().x() + static_cast<double>(row[i].column) * cellWidth();
             const double right = corner().x() + static_cast<double>(row[i].column + row[i].cells) * cellWidth();
-            if (middle >= left && middle <= right) return i;
             if (left > middle) break;
+            if (middle >= left && middle <= right && !row[i].blank) return i;
         }
         return std::nullopt;
     }
