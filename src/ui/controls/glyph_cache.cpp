@@ -3,6 +3,8 @@
 #include <QGlyphRun>
 #include <QTextLayout>
 
+#include <algorithm>
+
 namespace norvane::ui {
 
 GlyphCache::GlyphCache(const QFont& font) : font_(font), fonts_{QRawFont::fromFont(font)} {
@@ -18,11 +20,14 @@ const GlyphCache::Glyph& GlyphCache::glyph(char32_t c) {
 
 GlyphCache::Glyph GlyphCache::find(char32_t c) {
     const QString text = QString::fromUcs4(&c, 1);
-    const QRawFont& own = fonts_.front();
-    QRawFont font = own;
+    // The pane's font first, then the fallback fonts found so far: one of them mostly has
+    // it (a CJK font, for the next ideograph), which spares a text layout.
+    QRawFont font = fonts_.front();
     QList<quint32> indexes;
-    if (own.supportsCharacter(c)) {
-        indexes = own.glyphIndexesForString(text);
+    const auto known = std::find_if(fonts_.begin(), fonts_.end(), [&](const QRawFont& f) { return f.supportsCharacter(c); });
+    if (known != fonts_.end()) {
+        font = *known;
+        indexes = font.glyphIndexesForString(text);
     } else {
         // Qt's font merging picks the fallback font, as it would for a text layout.
         QTextLayout layout(text, font_);
