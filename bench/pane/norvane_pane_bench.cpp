@@ -59,19 +59,28 @@ double medianOf(int runs, const std::function<void()>& work, const std::function
     return median(times);
 }
 
-// Text that is mostly CJK (ideographs, kana, Hangul: two cells each, three bytes) with some
-// ASCII and fullwidth forms between, in lines ended by LF.
+// Text that is mostly CJK, as real text is: ideographs drawn from all of the common block
+// (so that every page shows hundreds of characters not seen before), kana, Hangul and a
+// few ASCII words, in lines ended by LF.
 std::string makeCjkText(std::size_t size) {
-    static const char* const words[] = {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", "\xE6\xBC\xA2\xE5\xAD\x97",
-                                        "\xE3\x81\x8B\xE3\x81\xAA", "\xE3\x82\xAB\xE3\x83\x8A",
-                                        "\xED\x95\x9C\xEA\xB8\x80", "\xEF\xBC\xA1\xEF\xBC\xA2",
-                                        "\xE4\xB8\xAD\xE6\x96\x87\xE3\x80\x82", "log", "2024"};
     std::mt19937 random(3);
+    const auto append = [](std::string& text, char32_t c) {  // as UTF-8: three units
+        text += static_cast<char>(0xE0 | (c >> 12));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    };
     std::string text;
     text.reserve(size + 128);
     while (text.size() < size) {
-        const int count = static_cast<int>(random() % 15);
-        for (int i = 0; i < count; ++i) text += words[random() % std::size(words)];
+        const int count = static_cast<int>(random() % 40);
+        for (int i = 0; i < count; ++i) {
+            switch (random() % 8) {
+            case 0: append(text, 0x3041 + random() % 0x56); break;  // hiragana
+            case 1: append(text, 0xAC00 + random() % 11172); break; // Hangul syllables
+            case 2: text += " log 2024 "; break;
+            default: append(text, 0x4E00 + random() % 0x5200); break;  // ideographs
+            }
+        }
         text += '\n';
     }
     return text;
