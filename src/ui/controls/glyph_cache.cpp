@@ -36,7 +36,7 @@ GlyphCache::Glyph GlyphCache::find(char32_t c) {
         layout.endLayout();
         const QList<QGlyphRun> runs = layout.glyphRuns();
         if (!runs.isEmpty() && !runs.front().glyphIndexes().isEmpty()) {
-            font = runs.front().rawFont();
+            font = unhinted(runs.front().rawFont());
             indexes = runs.front().glyphIndexes();
         }
     }
@@ -50,6 +50,15 @@ GlyphCache::Glyph GlyphCache::find(char32_t c) {
     glyph.inkLeft = ink.left();
     glyph.inkRight = ink.right();
     return glyph;
+}
+
+QRawFont GlyphCache::unhinted(const QRawFont& fallback) const {
+    QFont font = font_;
+    font.setFamilies({fallback.familyName()});
+    font.setStyleName(fallback.styleName());
+    font.setHintingPreference(QFont::PreferNoHinting);
+    const QRawFont raw = QRawFont::fromFont(font);
+    return raw.isValid() && raw.familyName() == fallback.familyName() ? raw : fallback;
 }
 
 int GlyphCache::fontIndex(const QRawFont& font) {

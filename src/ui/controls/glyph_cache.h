@@ -30,6 +30,9 @@ public:
 
 private:
     Glyph find(char32_t c);
+    // A fallback font drawn without hinting: hinting the many strokes of CJK glyphs costs
+    // several times as much as drawing them, for little gain at the pane's size.
+    QRawFont unhinted(const QRawFont& fallback) const;
     int fontIndex(const QRawFont& font);
 
     QFont font_;
