@@ -5,8 +5,8 @@
 // the cells of a character shown, and every character shown must leave some ink: a glyph
 // drawn off its cells, or a cell that spills into its neighbour, is caught wherever along
 // the row it happens. Then it clicks with the X server's pointer (xdotool) on the glyph at
-// columns 3, 80 and 141 of a long line, found on the pixels, types "X" and checks where it
-// landed in the document. Last, the X primary selection: a double-clicked word is pasted
+// columns 3, 80 and 141 of a long line, found on the pixels, checks that the caret is drawn
+// at the left edge of that cell, types "X" and checks where it landed in the document. Last, the X primary selection: a double-clicked word is pasted
 // by a middle click.
 //
 // The columns a character should take are counted here from the characters the table
@@ -156,6 +156,16 @@ public:
         pane_.setFocus();
         xdotool({"mousemove", "--sync", QString::number(target.x()), QString::number(target.y()), "click", "1"});
         QTest::qWait(100);
+        // The caret, all that changed, stands at the left edge of the glyph's cell.
+        const QImage withCaret = grab();
+        int caretLeft = withCaret.width(), caretRight = -1;
+        for (int y = 0; y < rowHeight(); ++y)
+            for (int x = 0; x < withCaret.width(); ++x)
+                if (withCaret.pixel(x, y) != shown.pixel(x, y)) caretLeft = std::min(caretLeft, x), caretRight = std::max(caretRight, x);
+        const double edge = corner().x() + static_cast<double>(column) * cellWidth();
+        expect(caretRight >= 0 && caretLeft >= edge - 1 && caretRight < edge + devicePixelRatio() + 1,
+               "the caret is drawn at the left edge of column " + std::to_string(column) + " (pixels " +
+                   std::to_string(caretLeft) + " to " + std::to_string(caretRight) + ", edge " + std::to_string(edge) + ")");
         xdotool({"type", "X"});
         QTest::qWaitFor([&] { return pane_.text().size() > line.size(); }, 2000);
         std::string typed = line;
