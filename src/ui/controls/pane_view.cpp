@@ -119,7 +119,7 @@ void PaneView::followScrollBars() {
 
 void PaneView::setFont(const QFont& font, qreal devicePixelRatio) {
     // The font's advance, which may be fractional (hinting "slight" leaves it so), rounded
-    // to whole device pixels so that cell edges fall on pixel edges; ascent and descent
+    // to whole device pixels so that every cell is equally many pixels wide; ascent and descent
     // rounded up, so that no glyph reaches into the row above or below.
     devicePixelRatio_ = devicePixelRatio;
     const QFontMetricsF metrics(font);
