@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev           # unit tests
   libbenchmark-dev dos2unix           # benchmarks and the unix2dos peer they compare against
   xvfb xauth imagemagick xdotool x11-utils  # headless X server and tools for the GUI tests
+  fonts-dejavu-core fonts-liberation2 fonts-droid-fallback  # monospace and CJK fonts of the rendering check
   desktop-file-utils appstream         # validators of the desktop entry and AppStream data
 )
 

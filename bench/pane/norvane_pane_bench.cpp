@@ -1,7 +1,8 @@
 // Measures the text pane on large documents, offscreen, and prints each figure with its bar:
 //   - first paint after a loaded document is handed to the pane (bar: under 50 ms), for a
-//     100 MB LF document (one display line), its CR LF version, and one line of 10 million
-//     characters;
+//     100 MB LF document (one display line), its CR LF version, the same two of CJK-heavy
+//     text, and two lines of 10 million characters: words and tabs, and mixed widths (wide
+//     CJK, emoji, combining accents, tabs and ASCII);
 //   - scrolling one page, down in the CR LF document and sideways in the long lines,
 //     from the middle of the text (bar: under 16 ms);
 //   - a keystroke in the middle of each 100 MB document, from the key event to the end of
@@ -22,6 +23,8 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -54,6 +57,57 @@ double medianOf(int runs, const std::function<void()>& work, const std::function
         settle();
     }
     return median(times);
+}
+
+// Text that is mostly CJK, as real text is: ideographs drawn from all of the common block
+// (so that every page shows hundreds of characters not seen before), kana, Hangul and a
+// few ASCII words, in lines ended by LF.
+std::string makeCjkText(std::size_t size) {
+    std::mt19937 random(3);
+    const auto append = [](std::string& text, char32_t c) {  // as UTF-8: three units
+        text += static_cast<char>(0xE0 | (c >> 12));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    };
+    std::string text;
+    text.reserve(size + 128);
+    while (text.size() < size) {
+        const int count = static_cast<int>(random() % 40);
+        for (int i = 0; i < count; ++i) {
+            switch (random() % 8) {
+            case 0: append(text, 0x3041 + random() % 0x56); break;  // hiragana
+            case 1: append(text, 0xAC00 + random() % 11172); break; // Hangul syllables
+            case 2: text += " log 2024 "; break;
+            default: append(text, 0x4E00 + random() % 0x5200); break;  // ideographs
+            }
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+// One line of `characters` characters of every width: ASCII words, tabs, wide CJK and
+// emoji, and letters with combining accents.
+std::string makeMixedWidthLine(std::size_t characters) {
+    struct Piece {
+        const char* units;
+        std::size_t characters;
+    };
+    static const Piece pieces[] = {{"word ", 5}, {"\t", 1}, {"\xE6\xBC\xA2\xE5\xAD\x97", 2}, {"\xF0\x9F\x98\x80", 1},
+                                   {"e\xCC\x81", 2}, {"\xED\x95\x9C", 1}, {"caf\xC3\xA9 ", 5}};
+    std::mt19937 random(4);
+    std::string line;
+    std::size_t count = 0;
+    while (count < characters) {
+        const Piece& piece = pieces[random() % std::size(pieces)];
+        if (count + piece.characters > characters) {
+            line.append(characters - count, 'x');
+            break;
+        }
+        line += piece.units;
+        count += piece.characters;
+    }
+    return line;
 }
 
 std::string withCrLf(const std::string& lf) {
@@ -154,11 +208,26 @@ int main(int argc, char** argv) {
     bench.pageDown("scroll one page down from the middle");
     bench.keystroke("first keystroke in the middle (moves the gap there)", "keystroke in the middle, to repaint done");
 
+    std::printf("text pane, %zu MB CJK-heavy LF document (one display line)\n", sizeMb);
+    bench.firstPaint("first paint", makeCjkText(size));
+    bench.pageSideways("first jump to the middle of the line (indexes its columns)", "scroll one page sideways");
+    bench.keystroke("first keystroke in the middle (moves the gap there)", "keystroke in the middle, to repaint done");
+
+    std::printf("text pane, %zu MB CJK-heavy CR LF document\n", sizeMb);
+    bench.firstPaint("first paint", withCrLf(makeCjkText(size)));
+    bench.pageDown("scroll one page down from the middle");
+    bench.keystroke("first keystroke in the middle (moves the gap there)", "keystroke in the middle, to repaint done");
+
     std::printf("text pane, one line of 10 million characters (words and tabs)\n");
     std::string line = makeLfText(10'000'000);
     std::replace(line.begin(), line.end(), '\n', '\t');
     line.resize(10'000'000);
     bench.firstPaint("first paint", std::move(line));
     bench.pageSideways("first jump to the middle of the line (indexes its columns)", "scroll one page sideways");
+
+    std::printf("text pane, one line of 10 million characters of mixed widths\n");
+    bench.firstPaint("first paint", makeMixedWidthLine(10'000'000));
+    bench.pageSideways("first jump to the middle of the line (indexes its columns)", "scroll one page sideways");
+    bench.keystroke("first keystroke in the middle (moves the gap there)", "keystroke in the middle, to repaint done");
     return 0;
 }

@@ -39,8 +39,12 @@ Cell walkUnits(TextEncoding encoding, std::span<const char> units, Cell from, st
         }
         const unsigned char unit = static_cast<unsigned char>(units[offset]);
         std::size_t length = 1;
-        if (unit >= 0x80 && !oneUnitEach) length = decodeCharacter(encoding, units.subspan(offset)).length;
-        const std::uint64_t next = unit == '\t' ? columnAfterTab(column) : column + 1;
+        std::uint64_t next = unit == '\t' ? columnAfterTab(column) : column + 1;
+        if (unit >= 0x80 && !oneUnitEach) {
+            const DecodedCharacter c = decodeCharacter(encoding, units.subspan(offset));
+            length = c.length;
+            next = columnAfter(c.codePoint, column);
+        }
         if (next > endColumn) break;
         offset += length;
         column = next;
@@ -63,6 +67,16 @@ Cell walkDocument(const Document& document, Cell from, std::size_t end, std::uin
         if (last || reached.position < limit) break;
     }
     return from;
+}
+
+Cell stepOverCharacter(const Document& document, Cell from, std::size_t end) {
+    if (from.position >= end) return from;
+    char units[MaxCharacterUnits];
+    const std::size_t count = std::min(MaxCharacterUnits, end - from.position);
+    document.units().copyTo(from.position, count, units);
+    const Cell after = walkUnits(document.format().encoding, {units, count}, {0, from.column}, 1, NoColumnLimit);
+    // What follows within the character's last column takes no cell of its own.
+    return walkDocument(document, {from.position + after.position, after.column}, end, after.column);
 }
 
 }  // namespace norvane::ui

@@ -2,15 +2,17 @@
 
 #include "engine/document.h"
 #include "engine/text_encoding.h"
+#include "ui/controls/char_width.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <span>
 
-// How the pane lays characters out in cells. Every character takes one cell, whatever the
-// number of units it is stored in; a tab runs to the next tab stop. Nothing else varies, so
-// with a fixed-pitch font a cell's place on screen is its column times the cell width.
+// How the pane lays characters out in cells. A character takes the cells cellsOf() gives it
+// (two for a wide one, none for a combining mark, else one), whatever the number of units it
+// is stored in; a tab runs to the next tab stop. A cell's place on screen is its column times
+// the cell width.
 namespace norvane::ui {
 
 inline constexpr std::uint64_t TabStop = 8;
@@ -26,6 +28,11 @@ struct Cell {
     bool operator==(const Cell&) const = default;
 };
 
+// The column after a character that begins at `column`.
+constexpr std::uint64_t columnAfter(char32_t c, std::uint64_t column) {
+    return c == '\t' ? columnAfterTab(column) : column + static_cast<std::uint64_t>(cellsOf(c));
+}
+
 // Steps over the characters of `units` from `from` (an offset into `units` and its column)
 // while the next character starts before `endOffset` and ends at or before `endColumn`.
 // Characters are decoded from all of `units`, so one that starts before `endOffset` may end
@@ -35,5 +42,9 @@ Cell walkUnits(TextEncoding encoding, std::span<const char> units, Cell from, st
 
 // The same over the document's units from `from` up to `end`, which ends a line's text.
 Cell walkDocument(const Document& document, Cell from, std::size_t end, std::uint64_t endColumn);
+
+// Steps over the one character at `from` (before `end`, which ends a line's text), and over
+// the combining marks behind it, which share its cells.
+Cell stepOverCharacter(const Document& document, Cell from, std::size_t end);
 
 }  // namespace norvane::ui

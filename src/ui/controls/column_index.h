@@ -14,7 +14,7 @@ namespace norvane::ui {
 // edit rescans only the chunks it touches. Offsets count from the line's start.
 //
 // Each chunk keeps what it does to a column, which does not depend on where the chunk
-// starts: without a tab it adds its character count; with one, the first tab aligns the
+// starts: without a tab it adds its characters' cells; with one, the first tab aligns the
 // column to a tab stop and the rest of the chunk adds a fixed amount from there.
 class ColumnIndex {
 public:

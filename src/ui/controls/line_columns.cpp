@@ -38,16 +38,25 @@ std::uint64_t LineColumns::columnOf(std::size_t position) {
     return walkDocument(document_, startFor(line, position), position, NoColumnLimit).column;
 }
 
+std::uint64_t LineColumns::columnAfter(std::size_t position) {
+    const std::size_t line = document_.lineOf(position);
+    const std::size_t end = document_.lineEnd(line);
+    const std::uint64_t column = columnOf(position);
+    return position < end ? stepOverCharacter(document_, {position, column}, end).column : column;
+}
+
 Cell LineColumns::cellAt(std::size_t line, std::uint64_t column) {
     return walkDocument(document_, startForColumn(line, column), document_.lineEnd(line), column);
 }
 
-std::size_t LineColumns::nearestPosition(std::size_t line, std::uint64_t column) {
-    const Cell cell = cellAt(line, column);
-    if (cell.column == column || cell.position >= document_.lineEnd(line)) return cell.position;
-    // Only a tab spans several cells.
-    const std::uint64_t tabEnd = columnAfterTab(cell.column);
-    return tabEnd - column <= column - cell.column ? cell.position + 1 : cell.position;
+std::size_t LineColumns::nearestPosition(std::size_t line, double column) {
+    column = std::max(column, 0.0);
+    const std::size_t end = document_.lineEnd(line);
+    const Cell cell = cellAt(line, static_cast<std::uint64_t>(column));
+    if (cell.position >= end) return cell.position;
+    const Cell after = stepOverCharacter(document_, cell, end);
+    return static_cast<double>(after.column) - column <= column - static_cast<double>(cell.column) ? after.position
+                                                                                                   : cell.position;
 }
 
 std::optional<std::uint64_t> LineColumns::knownWidth(std::size_t line) {

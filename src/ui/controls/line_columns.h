@@ -30,12 +30,16 @@ public:
     // The column where the character at `position` begins; a position behind the text of
     // its line (inside its CR LF) counts as the line's end.
     std::uint64_t columnOf(std::size_t position);
+    // The column behind the character at `position` and its combining marks; for a
+    // position behind the text of its line, the line's end.
+    std::uint64_t columnAfter(std::size_t position);
     // The character of `line` whose cells hold `column`, or the line's end when the column
     // lies behind its text.
     Cell cellAt(std::size_t line, std::uint64_t column);
-    // The character boundary of `line` nearest to `column`: a column in the right half of a
-    // tab's cells gives the boundary behind the tab.
-    std::size_t nearestPosition(std::size_t line, std::uint64_t column);
+    // The character boundary of `line` nearest to `column`, a place along the line counted
+    // in cells (2.5 is the middle of the third cell): a place in the right half of a tab or
+    // a wide character gives the boundary behind it.
+    std::size_t nearestPosition(std::size_t line, double column);
     // The width of a line in cells, when it can be had without indexing a long line.
     std::optional<std::uint64_t> knownWidth(std::size_t line);
 

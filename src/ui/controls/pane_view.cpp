@@ -1,58 +1,61 @@
 #include "ui/controls/pane_view.h"
 
 #include <QAbstractScrollArea>
-#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cmath>
 
 namespace norvane::ui {
 
 PaneView::PaneView(QAbstractScrollArea& area, const Document& document, LineColumns& columns)
     : area_(area), document_(document), columns_(columns) {}
 
+namespace {
+
+// Far outside any viewport, yet well inside an int once drawn.
+constexpr qreal Far = 1 << 24;
+
+}  // namespace
+
 std::size_t PaneView::visibleLines() const {
-    return static_cast<std::size_t>(std::max(1, area_.viewport()->height() / cellHeight_));
+    return static_cast<std::size_t>(std::max(1.0, std::floor(area_.viewport()->height() / cell_.height())));
 }
 
 std::uint64_t PaneView::visibleColumns() const {
-    return static_cast<std::uint64_t>(std::max(1, area_.viewport()->width() / cellWidth_));
+    return static_cast<std::uint64_t>(std::max(1.0, std::floor(area_.viewport()->width() / cell_.width())));
 }
 
 std::uint64_t PaneView::columnsAcross() const {
-    return static_cast<std::uint64_t>(area_.viewport()->width() / cellWidth_) + 1;
+    return static_cast<std::uint64_t>(std::floor(area_.viewport()->width() / cell_.width())) + 1;
 }
 
-QRect PaneView::cellRect(std::size_t position) const {
-    const auto line = static_cast<std::int64_t>(document_.lineOf(position));
-    const auto column = static_cast<std::int64_t>(columnOf(position));
-    const std::int64_t x = (column - static_cast<std::int64_t>(firstColumn_)) * cellWidth_;
-    const std::int64_t y = (line - static_cast<std::int64_t>(topLine_)) * cellHeight_;
-    constexpr std::int64_t Far = 1 << 24;  // far outside any viewport, still an int
-    return {static_cast<int>(std::clamp(x, -Far, Far)), static_cast<int>(std::clamp(y, -Far, Far)), cellWidth_,
-            cellHeight_};
+QRectF PaneView::cellRect(std::size_t position) const {
+    const auto row = static_cast<qreal>(static_cast<std::int64_t>(document_.lineOf(position)) -
+                                        static_cast<std::int64_t>(topLine_));
+    return {xOf(columnOf(position)), std::clamp(row * cell_.height(), -Far, Far), cell_.width(), cell_.height()};
 }
 
-int PaneView::xOf(std::uint64_t column) const {
-    return static_cast<int>(static_cast<std::int64_t>(column) - static_cast<std::int64_t>(firstColumn_)) * cellWidth_;
+qreal PaneView::xOf(std::uint64_t column) const {
+    const auto cells = static_cast<qreal>(static_cast<std::int64_t>(column) - static_cast<std::int64_t>(firstColumn_));
+    return std::clamp(cells * cell_.width(), -Far, Far);
 }
 
-std::size_t PaneView::positionAt(QPoint point) const {
-    const auto floorDivide = [](std::int64_t value, std::int64_t divisor) {
-        return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
-    };
-    const std::int64_t lastLine = static_cast<std::int64_t>(document_.lineCount()) - 1;
-    const std::int64_t line = static_cast<std::int64_t>(topLine_) + floorDivide(point.y(), cellHeight_);
-    // The boundary nearest to the point: from half a cell on, the next one.
-    const std::int64_t cells = floorDivide(point.x() + cellWidth_ / 2, cellWidth_);
-    const std::uint64_t column = cells >= 0 ? firstColumn_ + static_cast<std::uint64_t>(cells)
-                                            : firstColumn_ - std::min(firstColumn_, static_cast<std::uint64_t>(-cells));
-    return columns_.nearestPosition(static_cast<std::size_t>(std::clamp<std::int64_t>(line, 0, lastLine)), column);
+std::size_t PaneView::positionAt(QPointF point) const {
+    const auto lastLine = static_cast<qreal>(document_.lineCount() - 1);
+    const qreal line = std::clamp(static_cast<qreal>(topLine_) + std::floor(point.y() / cell_.height()), 0.0, lastLine);
+    // The place along the line in cells, which nearestPosition rounds to a boundary.
+    const qreal column = static_cast<qreal>(firstColumn_) + point.x() / cell_.width();
+    return columns_.nearestPosition(static_cast<std::size_t>(line), column);
 }
 
 void PaneView::ensureVisible(std::size_t position) {
     const std::size_t line = document_.lineOf(position);
     const std::uint64_t column = columnOf(position);
+    // A wide character is shown whole: its second cell counts at the right edge.
+    const std::uint64_t after = columns_.columnAfter(position);
+    const std::uint64_t lastColumn = after > column + 1 ? after - 1 : column;
     columns_.knownWidth(line);
     columns_.includeColumn(column);
     updateScrollBars();
@@ -67,8 +70,8 @@ void PaneView::ensureVisible(std::size_t position) {
     const std::uint64_t jump = columns / 4;
     if (column < left)
         left = column > jump ? column - jump : 0;
-    else if (column >= left + columns)
-        left = column - columns + 1 + jump;
+    else if (lastColumn >= left + columns)
+        left = lastColumn - columns + 1 + jump;
     scrollTo(top, left);
 }
 
@@ -114,11 +117,18 @@ void PaneView::followScrollBars() {
     area_.viewport()->update();
 }
 
-void PaneView::setFont(const QFont& font) {
-    const QFontMetrics metrics(font);
-    cellWidth_ = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
-    cellHeight_ = std::max(1, metrics.height());
-    ascent_ = metrics.ascent();
+void PaneView::setFont(const QFont& font, qreal devicePixelRatio) {
+    // The font's advance, which may be fractional (hinting "slight" leaves it so), rounded
+    // to whole device pixels so that every cell is equally many pixels wide; ascent and descent
+    // rounded up, so that no glyph reaches into the row above or below.
+    devicePixelRatio_ = devicePixelRatio;
+    const QFontMetricsF metrics(font);
+    const auto devicePixels = [&](qreal logical, qreal (*round)(qreal)) {
+        return std::max(1.0, round(logical * devicePixelRatio)) / devicePixelRatio;
+    };
+    ascent_ = devicePixels(metrics.ascent(), std::ceil);
+    cell_ = {devicePixels(metrics.horizontalAdvance(QLatin1Char('M')), std::round),
+             ascent_ + devicePixels(metrics.descent(), std::ceil)};
 }
 
 }  // namespace norvane::ui

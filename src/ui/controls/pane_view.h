@@ -4,9 +4,9 @@
 #include "ui/controls/line_columns.h"
 #include "ui/controls/scroll_scale.h"
 
-#include <QPoint>
-#include <QRect>
-#include <QSize>
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +20,12 @@ namespace norvane::ui {
 // scroll bars that show them, and the cell geometry that turns positions into viewport
 // coordinates and back. A character's cell is found by arithmetic, and the view scrolls in
 // lines and columns, so its ranges hold for any document that fits in memory.
+//
+// The cell geometry is the one place that says where character k of a line is: drawing,
+// the caret, the selection, mouse hits, the input method and assistive technology all ask
+// here. A cell is a whole number of device pixels (a fraction of a logical pixel at a
+// fractional scale factor), and every x is computed from its column, never summed along a
+// line, so no rounding error builds up.
 class PaneView {
 public:
     PaneView(QAbstractScrollArea& area, const Document& document, LineColumns& columns);
@@ -31,18 +37,20 @@ public:
     std::uint64_t visibleColumns() const;
     // Columns a row reaches into: the whole ones and one cut off at the right edge.
     std::uint64_t columnsAcross() const;
-    QSize cellSize() const { return {cellWidth_, cellHeight_}; }
+    QSizeF cellSize() const { return cell_; }
     // From the top of a cell to the font's baseline.
-    int ascent() const { return ascent_; }
+    qreal ascent() const { return ascent_; }
 
     // The column where the character at `position` begins.
     std::uint64_t columnOf(std::size_t position) const { return columns_.columnOf(position); }
-    // The cell of `position` in viewport coordinates (possibly outside the viewport).
-    QRect cellRect(std::size_t position) const;
-    // The x coordinate of a column in the viewport.
-    int xOf(std::uint64_t column) const;
+    // The first cell of `position` in viewport coordinates (possibly outside the viewport).
+    QRectF cellRect(std::size_t position) const;
+    // The x coordinate of a column's left edge in the viewport.
+    qreal xOf(std::uint64_t column) const;
+    // The y coordinate of a row's top edge in the viewport.
+    qreal yOf(std::size_t row) const { return static_cast<qreal>(row) * cell_.height(); }
     // The character boundary nearest to a point of the viewport.
-    std::size_t positionAt(QPoint point) const;
+    std::size_t positionAt(QPointF point) const;
 
     // Scrolls as little as needed (or a quarter of the width sideways) to show `position`.
     void ensureVisible(std::size_t position);
@@ -54,8 +62,11 @@ public:
     void updateScrollBars();
     // Follows a scroll bar the user moved.
     void followScrollBars();
-    // Takes the cell size from a new font.
-    void setFont(const QFont& font);
+    // Takes the cell size from a new font, drawn at `devicePixelRatio` device pixels to a
+    // logical one.
+    void setFont(const QFont& font, qreal devicePixelRatio);
+    // The device pixel ratio the cell size was made for.
+    qreal devicePixelRatio() const { return devicePixelRatio_; }
 
 private:
     QAbstractScrollArea& area_;
@@ -68,9 +79,9 @@ private:
     ScrollScale horizontalScale_;
     bool settingScrollBars_ = false;
 
-    int cellWidth_ = 1;
-    int cellHeight_ = 1;
-    int ascent_ = 1;
+    QSizeF cell_{1, 1};
+    qreal ascent_ = 1;
+    qreal devicePixelRatio_ = 1;
 };
 
 }  // namespace norvane::ui

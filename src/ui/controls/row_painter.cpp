@@ -1,11 +1,14 @@
 #include "ui/controls/row_painter.h"
 
 #include "engine/text_encoding.h"
+#include "ui/controls/cell_text.h"
 
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
+#include <vector>
 
 namespace norvane::ui {
 namespace {
@@ -25,142 +28,130 @@ bool isBoxed(char32_t c) {
     }
 }
 
-// Collects neighbouring printable ASCII cells of one colour into one string, drawn in one
-// call. Any other character is drawn on its own at the start of its cell, and a glyph
-// wider than a cell (a CJK ideograph, say) is squeezed into it, so the cells behind it
-// stay where the column arithmetic puts them.
-class TextRun {
-public:
-    TextRun(QPainter& painter, int baseline, int cellWidth)
-        : painter_(painter), baseline_(baseline), cellWidth_(cellWidth) {}
-
-    void add(int x, char32_t c, const QColor& colour) {
-        if (c > 0x7F) {
-            flush();
-            drawAlone(x, c, colour);
-            return;
-        }
-        if (!text_.isEmpty() && (colour != colour_ || x != x_ + cellWidth_ * static_cast<int>(text_.size()))) flush();
-        if (text_.isEmpty()) {
-            x_ = x;
-            colour_ = colour;
-        }
-        text_ += QChar(static_cast<char16_t>(c));
-    }
-
-    void flush() {
-        if (text_.isEmpty()) return;
-        painter_.setPen(colour_);
-        painter_.drawText(QPoint(x_, baseline_), text_);
-        text_.clear();
-    }
-
-private:
-    void drawAlone(int x, char32_t c, const QColor& colour) {
-        QString glyph;
-        if (c > 0xFFFF) {
-            glyph += QChar(QChar::highSurrogate(c));
-            glyph += QChar(QChar::lowSurrogate(c));
-        } else {
-            glyph += QChar(static_cast<char16_t>(c));  // an unpaired surrogate shows as the font's box
-        }
-        painter_.setPen(colour);
-        const int advance = painter_.fontMetrics().horizontalAdvance(glyph);
-        if (advance <= cellWidth_) {
-            painter_.drawText(QPoint(x, baseline_), glyph);
-            return;
-        }
-        painter_.save();
-        painter_.translate(x, baseline_);
-        painter_.scale(static_cast<double>(cellWidth_) / advance, 1.0);
-        painter_.drawText(QPoint(0, 0), glyph);
-        painter_.restore();
-    }
-
-    QPainter& painter_;
-    int baseline_;
-    int cellWidth_;
-    QString text_;
-    QColor colour_;
-    int x_ = 0;
+// A character of a row and the columns it spans.
+struct RowCharacter {
+    char32_t c;
+    std::size_t position;
+    std::uint64_t column;
+    std::uint64_t next;
 };
 
-// One row: the line's cells from the view's first column to the viewport's right edge.
+// Units copied out of the document at a time while a row is read.
+constexpr std::size_t RowBlockUnits = 1024;
+// The most characters read per cell of a row: a run of combining marks longer than this
+// is cut short rather than read to its end at every paint.
+constexpr std::size_t MaxCharactersPerCell = 16;
+
 class RowPainter {
 public:
     RowPainter(QPainter& painter, const Document& document, LineColumns& columns, const PaneView& view,
-               UnitRange selected, const RowColours& colours)
-        : painter_(painter), document_(document), columns_(columns), view_(view), selected_(selected),
-          colours_(colours), cell_(view.cellSize()), cellsAcross_(view.columnsAcross()) {}
+               GlyphCache& glyphs, UnitRange selected, const RowColours& colours)
+        : painter_(painter), document_(document), columns_(columns), view_(view), text_(painter, glyphs),
+          selected_(selected), colours_(colours), cell_(view.cellSize()), cellsAcross_(view.columnsAcross()),
+          devicePixel_(1.0 / painter.device()->devicePixelRatioF()) {}
 
-    void paint(std::size_t line, int y) {
+    void paint(std::size_t line, qreal y) {
         const std::size_t end = document_.lineEnd(line);
-        const std::uint64_t firstColumn = view_.firstColumn();
-        const Cell first = columns_.cellAt(line, firstColumn);
-        // Each visible cell holds at most one character.
-        const std::size_t count =
-            std::min<std::size_t>(end - first.position, (cellsAcross_ + 1) * MaxCharacterUnits);
-        std::string units(count, '\0');
-        document_.units().copyTo(first.position, count, units.data());
-        const TextEncoding encoding = document_.format().encoding;
-
-        TextRun run(painter_, y + view_.ascent(), cell_.width());
-        std::size_t offset = 0;
-        std::uint64_t column = first.column;
-        while (offset < count && column < firstColumn + cellsAcross_) {
-            const std::size_t position = first.position + offset;
-            const auto unit = static_cast<unsigned char>(units[offset]);
-            const DecodedCharacter c = unit < 0x80 ? DecodedCharacter{unit, 1, true}
-                                                   : decodeCharacter(encoding, std::span(units).subspan(offset));
-            const std::uint64_t next = c.codePoint == '\t' ? columnAfterTab(column) : column + 1;
-            const bool isSelected = position >= selected_.start && position < selected_.end;
-            const int x = view_.xOf(column);
-            const int width = static_cast<int>(next - column) * cell_.width();
-            if (isSelected) painter_.fillRect(x, y, width, cell_.height(), colours_.highlight);
+        const std::uint64_t limit = view_.firstColumn() + cellsAcross_;
+        const std::vector<RowCharacter> row = readRow(line, limit);
+        const qreal baseline = y + view_.ascent();
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            const RowCharacter& c = row[i];
+            const bool isSelected = c.position >= selected_.start && c.position < selected_.end;
+            const QRectF cells(view_.xOf(c.column), y, static_cast<qreal>(c.next - c.column) * cell_.width(),
+                               cell_.height());
+            if (isSelected && cells.width() > 0) painter_.fillRect(cells, colours_.highlight);
             const QColor& colour = isSelected ? colours_.selectedText : colours_.text;
-            if (c.codePoint == '\t') {
-                run.flush();
-            } else if (isBoxed(c.codePoint)) {
-                run.flush();
-                painter_.setPen(colour);
-                const int top = y + cell_.height() / 5;
-                painter_.drawRect(x + 1, top, std::max(1, cell_.width() - 3), std::max(1, y + view_.ascent() - top - 1));
-            } else {
-                run.add(x, c.codePoint, colour);
+            if (c.c == '\t') continue;
+            if (isBoxed(c.c)) {
+                drawBox(cells, colour);
+                continue;
             }
-            offset += c.length;
-            column = next;
+            // A character and the combining marks behind it are drawn together, in its cells.
+            std::size_t marks = 0;
+            while (i + 1 + marks < row.size() && row[i + 1 + marks].next == row[i + 1 + marks].column) ++marks;
+            if (marks == 0) {
+                text_.draw(c.c, cells, baseline, colour);
+                continue;
+            }
+            QString cluster;
+            for (std::size_t k = i; k <= i + marks; ++k) cluster += QString::fromUcs4(&row[k].c, 1);
+            text_.drawCluster(cluster, cells, baseline, colour);
+            i += marks;
         }
-        run.flush();
         // A selected line break shows as one selected cell behind the line's text.
-        const bool reachedEnd = first.position + offset == end && column < firstColumn + cellsAcross_;
+        const bool reachedEnd = reached_.position == end && reached_.column < limit;
         if (reachedEnd && line + 1 < document_.lineCount() && selected_.start <= end && selected_.end >= end + 2)
-            painter_.fillRect(view_.xOf(column), y, cell_.width(), cell_.height(), colours_.highlight);
+            painter_.fillRect(QRectF(view_.xOf(reached_.column), y, cell_.width(), cell_.height()), colours_.highlight);
     }
 
 private:
+    // The characters of a line from the one whose cells hold the view's first column to the
+    // one that reaches past `limit`, with the combining marks behind it; reached_ is where
+    // it stopped.
+    std::vector<RowCharacter> readRow(std::size_t line, std::uint64_t limit) {
+        const std::size_t end = document_.lineEnd(line);
+        const TextEncoding encoding = document_.format().encoding;
+        Cell at = columns_.cellAt(line, view_.firstColumn());
+        const std::size_t maxCharacters = (cellsAcross_ + 2) * MaxCharactersPerCell;
+        std::vector<RowCharacter> row;
+        std::string units;
+        std::size_t blockStart = at.position;
+        while (at.position < end) {
+            if (at.position + MaxCharacterUnits > blockStart + units.size() && blockStart + units.size() < end) {
+                blockStart = at.position;
+                units.resize(std::min(end - blockStart, RowBlockUnits));
+                document_.units().copyTo(blockStart, units.size(), units.data());
+            }
+            const std::size_t offset = at.position - blockStart;
+            const auto unit = static_cast<unsigned char>(units[offset]);
+            const DecodedCharacter c = unit < 0x80 ? DecodedCharacter{unit, 1, true}
+                                                   : decodeCharacter(encoding, std::span(units).subspan(offset));
+            const std::uint64_t next = encoding == TextEncoding::Legacy && c.codePoint != '\t'
+                                           ? at.column + 1
+                                           : columnAfter(c.codePoint, at.column);
+            if ((at.column >= limit && next > at.column) || row.size() >= maxCharacters) break;
+            row.push_back({c.codePoint, at.position, at.column, next});
+            at = {at.position + c.length, next};
+        }
+        reached_ = at;
+        return row;
+    }
+
+    void drawBox(const QRectF& cell, const QColor& colour) {
+        painter_.setPen(colour);
+        painter_.setBrush(Qt::NoBrush);
+        const qreal top = cell.top() + std::round(cell.height() / 5);
+        const qreal bottom = cell.top() + view_.ascent() - 1;
+        painter_.drawRect(QRectF(cell.left() + 1, top, std::max(devicePixel_, cell.width() - 3),
+                                 std::max(devicePixel_, bottom - top)));
+    }
+
     QPainter& painter_;
     const Document& document_;
     LineColumns& columns_;
     const PaneView& view_;
+    CellText text_;  // draws the glyphs of all rows together, when the painter goes
     UnitRange selected_;
     const RowColours& colours_;
-    QSize cell_;
+    QSizeF cell_;
     std::uint64_t cellsAcross_;
+    qreal devicePixel_;
+    Cell reached_;
 };
 
 }  // namespace
 
 void paintRows(QPainter& painter, QRect exposed, const Document& document, LineColumns& columns,
-               const PaneView& view, UnitRange selected, const RowColours& colours) {
-    RowPainter row(painter, document, columns, view, selected, colours);
-    const int cellHeight = view.cellSize().height();
-    const int firstRow = std::max(0, exposed.top() / cellHeight);
-    const int lastRow = exposed.bottom() / cellHeight;
-    for (int r = firstRow; r <= lastRow; ++r) {
-        const std::size_t line = view.firstLine() + static_cast<std::size_t>(r);
+               const PaneView& view, GlyphCache& glyphs, UnitRange selected, const RowColours& colours) {
+    RowPainter row(painter, document, columns, view, glyphs, selected, colours);
+    const qreal cellHeight = view.cellSize().height();
+    const auto firstRow = static_cast<std::size_t>(std::max(0.0, std::floor(exposed.top() / cellHeight)));
+    const auto lastRow = static_cast<std::size_t>(std::max(0.0, std::floor(exposed.bottom() / cellHeight)));
+    for (std::size_t r = firstRow; r <= lastRow; ++r) {
+        const std::size_t line = view.firstLine() + r;
         if (line >= document.lineCount()) break;
-        row.paint(line, r * cellHeight);
+        row.paint(line, view.yOf(r));
         columns.knownWidth(line);
     }
 }

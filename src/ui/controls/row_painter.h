@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/document.h"
+#include "ui/controls/glyph_cache.h"
 #include "ui/controls/line_columns.h"
 #include "ui/controls/pane_view.h"
 #include "ui/controls/text_motion.h"
@@ -20,11 +21,12 @@ struct RowColours {
 };
 
 // Draws the document's rows that `exposed` (a part of the viewport) touches, as `view`
-// places them: each character in its cell, a box mark for a control character, and the
-// `selected` units highlighted. Only the cells across the viewport are read and drawn, so
-// the cost does not grow with the document or its longest line. Lines measured on the way
-// refine `columns`' widest line.
+// places them: each character's glyph from `glyphs` centred in its cells (squeezed into
+// them if wider), combining marks on the character before them, a box mark for a control
+// character, and the `selected` units highlighted. Only the cells across the viewport are
+// read and drawn, so the cost does not grow with the document or its longest line. Lines
+// measured on the way refine `columns`' widest line.
 void paintRows(QPainter& painter, QRect exposed, const Document& document, LineColumns& columns,
-               const PaneView& view, UnitRange selected, const RowColours& colours);
+               const PaneView& view, GlyphCache& glyphs, UnitRange selected, const RowColours& colours);
 
 }  // namespace norvane::ui

@@ -1,6 +1,7 @@
 #include "ui/controls/text_motion.h"
 
 #include "engine/text_encoding.h"
+#include "ui/controls/char_width.h"
 
 #include <QChar>
 
@@ -29,11 +30,30 @@ struct Line {
         return decodeCharacter(document.format().encoding, {units, count});
     }
 
-    std::size_t after(std::size_t position) const { return position + characterAt(position).length; }
+    // A combining mark, which goes with the character before it.
+    bool isMark(std::size_t position) const {
+        return document.format().encoding != TextEncoding::Legacy && position < end &&
+               static_cast<unsigned char>(document.at(position)) >= 0x80 && cellsOf(characterAt(position).codePoint) == 0;
+    }
 
-    // The start of the character that ends at `position` (> start): the nearest unit before
-    // it that begins a character reaching exactly to `position`, else the unit right before.
+    // Behind the character at `position` and its combining marks.
+    std::size_t after(std::size_t position) const {
+        position += characterAt(position).length;
+        while (isMark(position)) position += characterAt(position).length;
+        return position;
+    }
+
+    // The start of the character that ends at `position` (> start), with its combining marks.
     std::size_t before(std::size_t position) const {
+        do position = unitBefore(position);
+        while (position > start && isMark(position));
+        return position;
+    }
+
+    // The start of the one character that ends at `position` (> start): the nearest unit
+    // before it that begins a character reaching exactly to `position`, else the unit
+    // right before.
+    std::size_t unitBefore(std::size_t position) const {
         if (document.format().encoding != TextEncoding::Legacy) {
             const std::size_t reach = std::min(MaxCharacterUnits, position - start);
             for (std::size_t back = 1; back <= reach; ++back) {

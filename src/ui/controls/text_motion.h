@@ -5,8 +5,10 @@
 #include <cstddef>
 
 // Moving through a document by characters and words, as the caret does. A CR LF pair is
-// one line break and a character stored in several units is one character: no step ends
-// inside either. Word motion stays within a line; a line break is a stop of its own.
+// one line break, a character stored in several units is one character, and a character
+// with the combining marks behind it is one step, as it takes one place on screen: no step
+// ends inside any of them. Word motion stays within a line; a line break is a stop of its
+// own.
 namespace norvane::ui {
 
 struct UnitRange {

@@ -1,30 +1,16 @@
 #include "ui/controls/text_pane.h"
 
+#include "ui/controls/pane_font.h"
+#include "ui/controls/primary_selection.h"
 #include "ui/controls/text_conversion.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
-#include <QFontDatabase>
 
 #include <algorithm>
 
 namespace norvane::ui {
-namespace {
-
-// The pane's font: "Terminal" where the system has it, else the system's fixed-pitch font.
-QFont paneFont() {
-    QFont font = QFontDatabase::families().contains(QStringLiteral("Terminal"))
-                     ? QFont(QStringLiteral("Terminal"))
-                     : QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPointSize(9);
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-    font.setKerning(false);
-    return font;
-}
-
-}  // namespace
 
 TextPane::TextPane(QWidget* parent) : QAbstractScrollArea(parent) {
     // Qt asks every installed factory for an object's accessible interface: once is enough.
@@ -37,8 +23,9 @@ TextPane::TextPane(QWidget* parent) : QAbstractScrollArea(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
+    setAccessibleName(tr("Text"));
     setFont(paneFont());
-    view_.setFont(font());
+    fontChanged();
 }
 
 TextPane::~TextPane() = default;
@@ -105,6 +92,7 @@ void TextPane::ensureVisible(std::size_t position) {
 
 void TextPane::select(std::size_t anchor, std::size_t caret) {
     selection_.select(anchor, caret);
+    if (anchor != caret) offerPrimarySelection(*this, selection_.range());
     emit caretMoved();
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/document.h"
 #include "ui/controls/caret_selection.h"
+#include "ui/controls/glyph_cache.h"
 #include "ui/controls/line_columns.h"
 #include "ui/controls/pane_keys.h"
 #include "ui/controls/pane_view.h"
@@ -18,13 +19,15 @@
 #include <string_view>
 
 class QAccessibleInterface;
+class QPainter;
 
 namespace norvane::ui {
 
 // The text pane: an editable view of a Document that shows its characters exactly. A
 // display line ends only at CR LF; a bare LF, a bare CR and other control characters show
-// as box marks one cell wide inside their line, and a tab runs to the next stop of every 8
-// cells. Lines never wrap. Only the visible part is drawn (see PaneView and paintRows), so
+// as box marks one cell wide inside their line, a wide (CJK) character takes two cells, a
+// combining mark sits on the character before it, and a tab runs to the next stop of every
+// 8 cells. Lines never wrap. Only the visible part is drawn (see PaneView and paintRows), so
 // a frame costs the same for any size of document. The pane holds the document, the caret
 // and selection (CaretSelection) and the undo record, and turns input into edits.
 //
@@ -91,10 +94,10 @@ public:
     std::uint64_t firstVisibleColumn() const { return view_.firstColumn(); }
     std::size_t visibleLines() const { return view_.visibleLines(); }
     std::uint64_t visibleColumns() const { return view_.visibleColumns(); }
-    QSize cellSize() const { return view_.cellSize(); }
+    QSizeF cellSize() const { return view_.cellSize(); }
     std::uint64_t columnOf(std::size_t position) const { return view_.columnOf(position); }
-    QRect cellRect(std::size_t position) const { return view_.cellRect(position); }
-    std::size_t positionAt(QPoint point) const { return view_.positionAt(point); }
+    QRectF cellRect(std::size_t position) const { return view_.cellRect(position); }
+    std::size_t positionAt(QPointF point) const { return view_.positionAt(point); }
     void ensureVisible(std::size_t position);
 
 signals:
@@ -133,7 +136,8 @@ private:
     void endChange();
     void documentReplaced();
 
-    // Caret and selection (text_pane.cpp).
+    // Caret and selection (text_pane.cpp). A selection made here is also offered as the
+    // X primary selection.
     void select(std::size_t anchor, std::size_t caret);
     // Moves the caret as a key or click does: `extend` keeps the anchor; `keepColumn` keeps
     // the column that Up and Down aim for.
@@ -156,15 +160,24 @@ private:
 
     // The view (text_pane_view.cpp).
     void updateScrollBars();
+    // The caret's cell; while an input method composes text, moved to the cursor in it.
+    QRectF caretRect() const;
+    // The text being composed, drawn over the cells from the caret on, underlined.
+    void paintPreedit(QPainter& painter, QPalette::ColorGroup group);
+    // Takes the cell size and glyphs from the pane's font.
+    void fontChanged();
     QPalette::ColorGroup colorGroup() const;
 
     Document document_;
     // Column arithmetic over document_; it caches, so it is updated from const queries too.
     mutable LineColumns columns_{document_};
     PaneView view_{*this, document_, columns_};
+    GlyphCache glyphs_{font()};
     CaretSelection selection_;
     UndoRecord undo_;
 
+    QString preedit_;       // what the input method is composing, not yet in the document
+    qsizetype preeditCursor_ = 0;
     QBasicTimer caretBlink_;
     bool caretOn_ = true;
     QBasicTimer autoScroll_;

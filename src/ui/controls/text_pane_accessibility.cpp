@@ -149,9 +149,16 @@ public:
     }
     int characterCount() const override { return static_cast<int>(shownText().text().size()); }
 
+    // The character's cells as the pane draws them: two for a wide one; one for a line
+    // break or a combining mark, which have none of their own.
     QRect characterRect(int offset) const override {
-        const QRect cell = pane().cellRect(shownText().positionOf(offset));
-        return {pane().viewport()->mapToGlobal(cell.topLeft()), cell.size()};
+        const TextWindow shown = shownText();
+        const std::size_t position = shown.positionOf(offset);
+        QRectF cells = pane().cellRect(position);
+        const QRectF next = pane().cellRect(shown.positionOf(offset + 1));
+        if (next.top() == cells.top() && next.left() > cells.left()) cells.setRight(next.left());
+        const QRect rect = cells.toRect();
+        return {pane().viewport()->mapToGlobal(rect.topLeft()), rect.size()};
     }
     int offsetAtPoint(const QPoint& point) const override {
         const QPoint local = pane().viewport()->mapFromGlobal(point);

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -109,6 +110,12 @@ void TextPane::runCaretKey(CaretKey key) {
 void TextPane::inputMethodEvent(QInputMethodEvent* event) {
     if (changing_) return;
     if (!event->commitString().isEmpty()) replaceSelection(event->commitString(), UndoRecord::Kind::Typing);
+    // What is still being composed shows at the caret, with the input method's cursor in it.
+    preedit_ = event->preeditString();
+    preeditCursor_ = preedit_.size();
+    for (const QInputMethodEvent::Attribute& attribute : event->attributes())
+        if (attribute.type == QInputMethodEvent::Cursor) preeditCursor_ = std::clamp<qsizetype>(attribute.start, 0, preedit_.size());
+    viewport()->update();
     event->accept();
 }
 
@@ -117,7 +124,8 @@ QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const {
     case Qt::ImEnabled:
         return !changing_;
     case Qt::ImCursorRectangle:
-        return changing_ ? QRect() : cellRect(selection_.caret()).translated(viewport()->pos());
+        // The input method puts its candidate window by the caret.
+        return changing_ ? QRectF() : caretRect().translated(viewport()->pos());
     case Qt::ImFont:
         return font();
     case Qt::ImHints:
@@ -128,8 +136,17 @@ QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const {
 }
 
 void TextPane::mousePressEvent(QMouseEvent* event) {
+    // A middle click pastes the primary selection where it points, as X programs do.
+    if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection()) {
+        const QString text = QGuiApplication::clipboard()->text(QClipboard::Selection);
+        moveCaret(positionAt(event->position()), false);
+        if (!text.isEmpty()) replaceSelection(text, UndoRecord::Kind::Other);
+        return;
+    }
     if (event->button() != Qt::LeftButton) return;
-    moveCaret(positionAt(event->position().toPoint()), event->modifiers() & Qt::ShiftModifier);
+    // Text still being composed is typed where it was composed before the caret moves.
+    if (!preedit_.isEmpty()) QGuiApplication::inputMethod()->commit();
+    moveCaret(positionAt(event->position()), event->modifiers() & Qt::ShiftModifier);
     dragging_ = true;
 }
 
@@ -151,7 +168,7 @@ void TextPane::mouseReleaseEvent(QMouseEvent* event) {
 
 void TextPane::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    const UnitRange word = wordAt(document_, positionAt(event->position().toPoint()));
+    const UnitRange word = wordAt(document_, positionAt(event->position()));
     undo_.seal();
     select(word.start, word.end);
     ensureVisible(word.end);
@@ -201,7 +218,7 @@ void TextPane::timerEvent(QTimerEvent* event) {
     // Both timers stop while the document changes.
     if (event->timerId() == caretBlink_.timerId()) {
         caretOn_ = !caretOn_;
-        viewport()->update(cellRect(selection_.caret()).adjusted(-1, 0, 1, 0));
+        viewport()->update(caretRect().toAlignedRect().adjusted(-1, 0, 1, 0));
     } else if (event->timerId() == autoScroll_.timerId()) {
         dragTo(dragPoint_);
     } else {

@@ -88,6 +88,7 @@ void frmMain::createControls() {
     ConvertProgBar->setValue(0);
     ConvertProgBar->setTextVisible(false);
     ConvertProgBar->setToolTip(QStringLiteral("Progress Indicator"));
+    ConvertProgBar->setAccessibleName(QStringLiteral("Progress Indicator"));
     ConvertProgBar->setGeometry(twipsToPixels(*this, MainLayout::ConvertProgBar));
 
     chkShowText = new QCheckBox(QStringLiteral("Show Text"), this);

@@ -2,6 +2,7 @@
 // plain character-by-character count, also under random edits.
 #include "engine/document.h"
 #include "engine/text_encoding.h"
+#include "ui/controls/char_width.h"
 #include "ui/controls/column_index.h"
 #include "ui/controls/line_columns.h"
 #include "ui/controls/scroll_scale.h"
@@ -24,7 +25,8 @@ std::vector<Cell> countColumns(const Document& document, std::size_t line) {
     for (std::size_t i = 0; i < text.size();) {
         cells.push_back({start + i, column});
         const DecodedCharacter c = decodeCharacter(document.format().encoding, std::span(text).subspan(i));
-        column = c.codePoint == '\t' ? (column / 8 + 1) * 8 : column + 1;
+        const bool legacy = document.format().encoding == TextEncoding::Legacy;
+        column = c.codePoint == '\t' ? (column / 8 + 1) * 8 : column + (legacy ? 1 : cellsOf(c.codePoint));
         i += c.length;
     }
     cells.push_back({end, column});
@@ -36,8 +38,10 @@ void expectColumnsMatch(LineColumns& columns, const Document& document, std::siz
     const std::vector<Cell> cells = countColumns(document, line);
     for (std::size_t i = 0; i < cells.size(); ++i) {
         ASSERT_EQ(columns.columnOf(cells[i].position), cells[i].column) << "position " << cells[i].position;
+        // A column holds the last boundary there: behind a character's combining marks.
+        if (i + 1 < cells.size() && cells[i + 1].column == cells[i].column) continue;
         ASSERT_EQ(columns.cellAt(line, cells[i].column), cells[i]) << "column " << cells[i].column;
-        // A column inside a tab's cells belongs to the tab.
+        // A column inside a tab's or a wide character's cells belongs to it.
         if (i + 1 < cells.size() && cells[i + 1].column > cells[i].column + 1) {
             ASSERT_EQ(columns.cellAt(line, cells[i + 1].column - 1), cells[i]);
         }
@@ -45,11 +49,13 @@ void expectColumnsMatch(LineColumns& columns, const Document& document, std::siz
     EXPECT_EQ(columns.cellAt(line, cells.back().column + 100), cells.back());
 }
 
-// Text that exercises every kind of cell: ASCII, tabs, 2-, 3- and 4-unit characters,
-// units that form no character, bare CR and LF, and NUL; never a CR LF, so it is one line.
+// Text that exercises every kind of cell: ASCII, tabs, 2-, 3- and 4-unit characters, wide
+// ones (an ideograph, an emoji), a combining accent, units that form no character, bare CR
+// and LF, and NUL; never a CR LF, so it is one line.
 std::string mixedText(std::mt19937& random, std::size_t length) {
     static const std::vector<std::string> pieces = {
-        "a", "bc", "defgh", "\t", "\xD0\xB6", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\x80", "\xE2\x82", "\n", "\r",
+        "a", "bc", "defgh", "\t", "\xD0\xB6", "\xE2\x82\xAC", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "e\xCC\x81", "\x80",
+        "\xE2\x82", "\n", "\r",
         std::string(1, '\0'), "0123456789abcdef"};
     std::string text;
     while (text.size() < length) {
@@ -79,17 +85,45 @@ TEST(LineColumns, LegacyTextTakesOneCellPerUnit) {
     EXPECT_EQ(columns.columnOf(document.size()), 20'000u + 3 + 5 + 3);
 }
 
-TEST(LineColumns, TabsAlignToStopsOfEightCells) {
-    const Document document("\tA\r\nab\tB\r\nabcdefgh\tC\r\n\t\tD");
+TEST(LineColumns, TabsAndWideCharactersSpanSeveralCellsAndMarksNone) {
+    EXPECT_EQ(cellsOf(U'a'), 1);
+    EXPECT_EQ(cellsOf(U'\u00E9'), 1);      // é
+    EXPECT_EQ(cellsOf(U'\u0301'), 0);      // combining acute accent
+    EXPECT_EQ(cellsOf(U'\u4E2D'), 2);      // 中
+    EXPECT_EQ(cellsOf(U'\u3042'), 2);      // あ
+    EXPECT_EQ(cellsOf(U'\uD55C'), 2);      // 한
+    EXPECT_EQ(cellsOf(U'\uFF21'), 2);      // fullwidth A
+    EXPECT_EQ(cellsOf(U'\uFF76'), 1);      // halfwidth katakana
+    EXPECT_EQ(cellsOf(U'\u303F'), 1);      // the one narrow CJK symbol
+    EXPECT_EQ(cellsOf(U'\U0001F600'), 2);  // an emoji
+    EXPECT_EQ(cellsOf(U'\U0001F321'), 1);  // a symbol among the emoji that stays narrow
+    EXPECT_EQ(cellsOf(U'\U00020000'), 2);  // an ideograph beyond the first plane
+
+    // a 中 e+accent ｶ Ａ 😀
+    const Document document("\tA\r\nab\tB\r\nabcdefgh\tC\r\n\t\tD\r\n"
+                            "a\xE4\xB8\xAD" "e\xCC\x81\xEF\xBD\xB6\xEF\xBC\xA1\xF0\x9F\x98\x80");
     LineColumns columns(document);
     EXPECT_EQ(columns.columnOf(1), 8u);
     EXPECT_EQ(columns.columnOf(document.lineStart(1) + 3), 8u);
     EXPECT_EQ(columns.columnOf(document.lineStart(2) + 9), 16u);
     EXPECT_EQ(columns.columnOf(document.lineStart(3) + 2), 16u);
-    // Clicking in a tab's cells lands on the nearer of its two edges.
+    const std::size_t wide = document.lineStart(4);
+    EXPECT_EQ(columns.columnOf(wide + 4), 3u);   // e
+    EXPECT_EQ(columns.columnOf(wide + 5), 4u);   // its accent, in no cell of its own
+    EXPECT_EQ(columns.columnOf(wide + 7), 4u);   // ｶ
+    EXPECT_EQ(columns.columnOf(wide + 10), 5u);  // Ａ
+    EXPECT_EQ(columns.columnOf(wide + 13), 7u);  // 😀
+    EXPECT_EQ(columns.columnOf(wide + 17), 9u);  // the line's end
+    EXPECT_EQ(columns.cellAt(4, 2), (Cell{wide + 1, 1}));
+    // Clicking in a tab's or a wide character's cells lands on the nearer of its two edges,
+    // and behind a character means behind its combining marks too.
     EXPECT_EQ(columns.nearestPosition(0, 3), 0u);
     EXPECT_EQ(columns.nearestPosition(0, 5), 1u);
     EXPECT_EQ(columns.nearestPosition(1, 7), document.lineStart(1) + 3);
+    EXPECT_EQ(columns.nearestPosition(4, 1.9), wide + 1);
+    EXPECT_EQ(columns.nearestPosition(4, 2.2), wide + 4);
+    EXPECT_EQ(columns.nearestPosition(4, 3.6), wide + 7);
+    EXPECT_EQ(columns.nearestPosition(4, 40), wide + 17);
 }
 
 TEST(LineColumns, RandomEditsKeepLongLinesExact) {
@@ -109,9 +143,11 @@ TEST(LineColumns, RandomEditsKeepLongLinesExact) {
         const std::vector<Cell> cells = countColumns(document, document.lineOf(position));
         ASSERT_EQ(columns.columnOf(cells.back().position), cells.back().column) << "round " << round;
         for (int probe = 0; probe < 20; ++probe) {
-            const Cell& cell = cells[random() % cells.size()];
-            ASSERT_EQ(columns.columnOf(cell.position), cell.column) << "round " << round;
-            ASSERT_EQ(columns.cellAt(document.lineOf(position), cell.column), cell) << "round " << round;
+            std::size_t i = random() % cells.size();
+            ASSERT_EQ(columns.columnOf(cells[i].position), cells[i].column) << "round " << round;
+            // The column's last boundary: behind any combining marks.
+            while (i + 1 < cells.size() && cells[i + 1].column == cells[i].column) ++i;
+            ASSERT_EQ(columns.cellAt(document.lineOf(position), cells[i].column), cells[i]) << "round " << round;
         }
     }
     for (std::size_t line = 0; line < document.lineCount(); ++line) expectColumnsMatch(columns, document, line);

@@ -51,9 +51,10 @@ protected:
     // A viewport point nearest to the boundary before a line's column: a click there puts
     // the caret in front of the character in that column.
     QPoint boundaryPoint(std::size_t line, std::uint64_t column) const {
-        const QSize cell = pane->cellSize();
-        return {static_cast<int>(column - pane->firstVisibleColumn()) * cell.width() + cell.width() / 4,
-                static_cast<int>(line - pane->firstVisibleLine()) * cell.height() + cell.height() / 2};
+        const QSizeF cell = pane->cellSize();
+        return QPointF((static_cast<double>(column - pane->firstVisibleColumn()) + 0.25) * cell.width(),
+                       (static_cast<double>(line - pane->firstVisibleLine()) + 0.5) * cell.height())
+            .toPoint();
     }
 
     std::unique_ptr<TextPane> pane;

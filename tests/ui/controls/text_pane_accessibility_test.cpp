@@ -13,6 +13,7 @@ TEST_F(Accessibility, ThePaneIsAnEditableTextWithItsCharactersAndCaret) {
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(pane.get());
     ASSERT_NE(accessible, nullptr);
     EXPECT_EQ(accessible->role(), QAccessible::EditableText);
+    EXPECT_EQ(accessible->text(QAccessible::Name), "Text");
     EXPECT_TRUE(accessible->state().editable);
     EXPECT_TRUE(accessible->state().multiLine);
     QAccessibleTextInterface* text = accessible->textInterface();
@@ -21,6 +22,11 @@ TEST_F(Accessibility, ThePaneIsAnEditableTextWithItsCharactersAndCaret) {
     EXPECT_EQ(text->characterCount(), expected.size());
     EXPECT_EQ(text->text(0, text->characterCount()), expected);
     EXPECT_EQ(accessible->text(QAccessible::Value), expected);
+
+    // A character's rectangle is its cells as drawn: the emoji takes two.
+    const QRect emoji = text->characterRect(4);
+    EXPECT_EQ(emoji.topLeft(), pane->viewport()->mapToGlobal(pane->cellRect(5).topLeft().toPoint()));
+    EXPECT_EQ(emoji.width(), qRound(2 * pane->cellSize().width()));
 
     // Offsets count UTF-16 units; the caret is reported and set through them.
     key(Qt::Key_End, Qt::ControlModifier);

@@ -3,6 +3,7 @@
 #include "pane_fixture.h"
 
 #include <QImage>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -16,7 +17,7 @@ protected:
 
     // Pixels of a cell range that differ clearly from the background: drawn text or marks.
     int inkIn(const QImage& image, int row, int firstColumn, int columns) const {
-        const QSize cell = pane->cellSize();
+        const QSizeF cell = pane->cellSize();
         const double ratio = image.devicePixelRatio();
         const QColor base = pane->palette().color(QPalette::Active, QPalette::Base);
         int ink = 0;
@@ -82,6 +83,28 @@ TEST_F(Display, ControlCharactersAreBoxesAndTabsRunToTheNextStop) {
     EXPECT_EQ(pane->columnOf(pane->document().size()), 15u);
 }
 
+TEST_F(Display, TextBeingComposedShowsAtTheCaretAndTheCandidatesGoWhereItsCursorIs) {
+    load("ab");
+    pane->setSelStart(1);
+    // Two kana (two cells each) being composed, the input method's cursor behind the first.
+    QInputMethodEvent composing(QString::fromUtf8("\xE3\x81\x8B\xE3\x81\xAA"), {{QInputMethodEvent::Cursor, 1, 1, {}}});
+    QApplication::sendEvent(pane.get(), &composing);
+    EXPECT_EQ(pane->text(), "ab");
+    QImage image = paint();
+    EXPECT_GT(inkIn(image, 0, 3, 2), 0);  // the second kana, behind the caret's cell and the first
+    EXPECT_EQ(inkIn(image, 0, 5, 5), 0);
+    const QRectF cursor = static_cast<QWidget*>(pane.get())->inputMethodQuery(Qt::ImCursorRectangle).toRectF();
+    EXPECT_DOUBLE_EQ(cursor.left(), pane->viewport()->x() + pane->cellRect(1).left() + 2 * pane->cellSize().width());
+    // Committed, it is typed at the caret and nothing is left over the cells behind it.
+    QInputMethodEvent commit;
+    commit.setCommitString(QString::fromUtf8("\xE3\x81\x8B\xE3\x81\xAA"));
+    QApplication::sendEvent(pane.get(), &commit);
+    EXPECT_EQ(pane->text(), "a\xE3\x81\x8B\xE3\x81\xAA" "b");
+    image = paint();
+    EXPECT_GT(inkIn(image, 0, 5, 1), 0);  // the b, pushed behind the kana
+    EXPECT_EQ(inkIn(image, 0, 6, 5), 0);
+}
+
 TEST_F(Display, TheEndOfTheLongestLineCanBeScrolledTo) {
     for (const std::size_t length : {std::size_t{300}, std::size_t{100'000}}) {
         // Tabs make the line wider in cells than in units; the last character is a Z.
@@ -105,6 +128,17 @@ TEST_F(Display, TheEndOfTheLongestLineCanBeScrolledTo) {
         EXPECT_LT(lastColumn, pane->firstVisibleColumn() + pane->visibleColumns());
         EXPECT_GE(lastColumn, pane->firstVisibleColumn());
     }
+}
+
+TEST_F(Display, AWideCharacterAtTheRightEdgeIsScrolledIntoViewWhole) {
+    // An ideograph whose first cell is the last one shown.
+    const std::size_t before = pane->visibleColumns() - 1;
+    load(std::string(before, 'a') + "\xE4\xB8\xAD" "b");
+    pane->setSelStart(before - 1);
+    key(Qt::Key_Right);
+    EXPECT_EQ(pane->caretPosition(), before);
+    EXPECT_LT(pane->columnOf(before) + 1, pane->firstVisibleColumn() + pane->visibleColumns());
+    EXPECT_GT(inkIn(paint(), 0, static_cast<int>(before - pane->firstVisibleColumn()), 2), 0);
 }
 
 TEST_F(Display, TheVerticalScrollBarReachesTheLastLine) {

@@ -102,6 +102,16 @@ TEST_F(Editing, ArrowsAndDeletionNeverSplitACharacter) {
     load("\xE2\x82z");
     key(Qt::Key_Right);
     EXPECT_EQ(pane->caretPosition(), 1u);
+    // A character and its combining accents take one place: one step, one Backspace.
+    load("xe\xCC\x81\xCC\xA3y");  // x, e with an acute accent and a dot below, y
+    key(Qt::Key_Right);
+    key(Qt::Key_Right);
+    EXPECT_EQ(pane->caretPosition(), 6u);
+    key(Qt::Key_Left);
+    EXPECT_EQ(pane->caretPosition(), 1u);
+    key(Qt::Key_Right);
+    key(Qt::Key_Backspace);
+    EXPECT_EQ(pane->text(), "xy");
 }
 
 TEST_F(Editing, CharactersTheFileEncodingCannotHoldAreRefused) {

@@ -83,6 +83,7 @@ TEST_F(MainWindow, StartsWithNoFile) {
     EXPECT_EQ(control<QCheckBox>("chkShowText")->text(), "Show Text");
     EXPECT_EQ(control<QCheckBox>("chkShowText")->toolTip(), "Turn on/off text window");
     EXPECT_EQ(control<QProgressBar>("ConvertProgBar")->toolTip(), "Progress Indicator");
+    EXPECT_EQ(control<QProgressBar>("ConvertProgBar")->accessibleName(), "Progress Indicator");
     EXPECT_EQ(control<QProgressBar>("ConvertProgBar")->maximum(), 100);
 }
 
