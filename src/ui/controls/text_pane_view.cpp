@@ -66,7 +66,7 @@ void TextPane::paintPreedit(QPainter& painter, QPalette::ColorGroup group) {
             if (end == i + 1)
                 text.draw(characters[i], place, baseline, colour);
             else
-                text.drawCluster(QString::fromUcs4(characters.constData() + i, end - i), place, baseline, colour);
+                text.drawCluster(QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData() + i), end - i), place, baseline, colour);
             column += cells;
             i = end;
         }
