@@ -3,7 +3,7 @@
 #include "identity/identity.h"
 #include "engine/version_text.h"
 #include "ui/about/about_layout.h"
-#include "ui/about/label_fonts.h"
+#include "ui/controls/label_fonts.h"
 #include "ui/controls/twips.h"
 #include "ui/controls/utf8_text.h"
 
@@ -50,7 +50,7 @@ void frmAbout::createControls() {
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);
     setAutoFillBackground(true);
-    setFont(dialogFont(AboutLayout::DefaultFontSize));
+    setFont(dialogFont());
 
     auto button = [this](const char* name, const QString& caption, QRect twips) {
         auto* control = new QPushButton(caption, this);
@@ -76,7 +76,7 @@ void frmAbout::createControls() {
     };
     const QColor black(0, 0, 0);
     const QColor buttonText = palette().color(QPalette::ButtonText);
-    const QFont normal = dialogFont(AboutLayout::DefaultFontSize);
+    const QFont normal = dialogFont();
 
     cmdOK = button("cmdOK", QStringLiteral("OK"), AboutLayout::cmdOK);
 

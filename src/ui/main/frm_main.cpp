@@ -6,6 +6,7 @@
 #include "engine/line_fixer.h"
 #include "engine/title_line.h"
 #include "platform/file_io.h"
+#include "ui/controls/label_fonts.h"
 #include "ui/controls/text_pane.h"
 #include "ui/controls/utf8_text.h"
 #include "ui/main/enter_presses_button.h"
@@ -52,6 +53,7 @@ frmMain::frmMain(const QString& commandLine, Services services)
     : services_(std::move(services)), CommonDialog1(*services_.files) {
     Q_ASSERT(services_.files && services_.messages);
     setObjectName(QStringLiteral("frmMain"));
+    setFont(dialogFont());
     createControls();
     resize(twipsToPixels(*this, MainLayout::InitialClientSize));
     Form_Load(commandLine);
