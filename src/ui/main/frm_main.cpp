@@ -145,6 +145,13 @@ void frmMain::resizeEvent(QResizeEvent* event) {
     Form_Resize();
 }
 
+// A window manager frames a shown window without changing its client size: the move that
+// framing brings is when the frame, part of the outer size the pane follows, becomes known.
+void frmMain::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    Form_Resize();
+}
+
 void frmMain::Form_Resize() {
     if (chkShowText->isChecked()) sizePane(outerSizeTwips());
 }
