@@ -175,8 +175,14 @@ void frmMain::setOuterSizeTwips(QSize twips) {
     resize(twipsToPixels(*this, twips) - frame);
 }
 
+// The file dialogs start in the current document's folder, if there is one.
+QString frmMain::documentFolder() const {
+    return DoFilename.isEmpty() ? QString() : QFileInfo(DoFilename).absolutePath();
+}
+
 void frmMain::butOpenFile_Click() {
     CommonDialog1.setFilterIndex(2);
+    CommonDialog1.setInitDir(documentFolder());
     if (!CommonDialog1.showOpen(this)) return;
     const QString path = CommonDialog1.fileName();
     try {
@@ -219,6 +225,7 @@ void frmMain::butSaveFile_Click() {
 
 void frmMain::butSaveFileAs_Click() {
     CommonDialog1.setFilterIndex(2);
+    CommonDialog1.setInitDir(documentFolder());
     if (!CommonDialog1.showSave(this)) {
         services_.messages->showMessage(QStringLiteral("File Not Saved."));
         return;

@@ -58,6 +58,7 @@ private:
     QSize outerSizeTwips() const;
     void setOuterSizeTwips(QSize twips);
     void sizePane(QSize available);
+    QString documentFolder() const;
 
     Services services_;
     CommonDialog CommonDialog1;

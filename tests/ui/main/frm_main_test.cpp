@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QFile>
+#include <QFileInfo>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -303,6 +304,30 @@ TEST_F(MainWindow, SaveAsWritesUnderTheNewNameOrSaysItDidNot) {
     services.prompter->answers.push_back(std::nullopt);
     click("butSaveFileAs");
     EXPECT_EQ(services.prompter->saveRequests.back().initialPath, path);
+}
+
+TEST_F(MainWindow, FileDialogsStartInTheDocumentsFolder) {
+    // No document: the dialog is left to start where the last one ended.
+    start();
+    services.prompter->answers.push_back(std::nullopt);
+    click("butOpenFile");
+    EXPECT_EQ(services.prompter->openRequests.back().folder, QString());
+
+    // A document from the command line: both dialogs start in its folder.
+    QTemporaryDir other;
+    const QString path = other.filePath("a.txt");
+    writeBytes(toPath(path), "x\n");
+    start(path);
+    services.prompter->answers.push_back(std::nullopt);
+    click("butOpenFile");
+    EXPECT_EQ(services.prompter->openRequests.back().folder, QFileInfo(path).absolutePath());
+    services.prompter->answers.push_back(folder.filePath("b.txt"));
+    click("butSaveFileAs");
+    EXPECT_EQ(services.prompter->saveRequests.back().folder, QFileInfo(path).absolutePath());
+    // Saved elsewhere, the document's folder is now that one.
+    services.prompter->answers.push_back(std::nullopt);
+    click("butOpenFile");
+    EXPECT_EQ(services.prompter->openRequests.back().folder, QFileInfo(folder.filePath("b.txt")).absolutePath());
 }
 
 TEST_F(MainWindow, FixesAnEmptyDocument) {
