@@ -12,6 +12,7 @@ packages=(
   libbenchmark-dev dos2unix           # benchmarks and the unix2dos peer they compare against
   xvfb xauth imagemagick xdotool x11-utils  # headless X server and tools for the GUI tests
   desktop-file-utils appstream         # validators of the desktop entry and AppStream data
+  openbox qt6ct python3                # a framing window manager, a desktop's font and colours, pixel checks
 )
 
 # The Windows build and its tests under Wine (scripts/test_windows.sh). Only 64-bit Wine is
