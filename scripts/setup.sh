@@ -13,6 +13,7 @@ packages=(
   xvfb xauth imagemagick xdotool x11-utils  # headless X server and tools for the GUI tests
   fonts-dejavu-core fonts-liberation2 fonts-droid-fallback  # monospace and CJK fonts of the rendering check
   desktop-file-utils appstream         # validators of the desktop entry and AppStream data
+  openbox qt6ct python3                # a framing window manager, a desktop's font and colours, pixel checks
 )
 
 # The Windows build and its tests under Wine (scripts/test_windows.sh). Only 64-bit Wine is

@@ -25,9 +25,8 @@ inline constexpr QRect lblVersion{1080, 600, 3885, 225};
 inline constexpr QRect Label1{240, 2400, 5295, 1215};
 inline constexpr QRect lblCompanyName{1080, 840, 3975, 375};
 
-// Font sizes in points. The default dialog font is the size of the buttons and the
-// labels not named here.
-inline constexpr double DefaultFontSize = 8;
+// Font sizes in points. The buttons and the labels not named here have the default
+// dialog font's.
 inline constexpr double DescriptionFontSize = 9.75;  // lblDescription, normal weight
 inline constexpr double CompanyFontSize = 9.75;      // lblCompanyName, bold
 inline constexpr double TitleFontSize = 13.5;        // lblTitle, bold

@@ -3,7 +3,7 @@
 #include "identity/identity.h"
 #include "engine/version_text.h"
 #include "ui/about/about_layout.h"
-#include "ui/about/label_fonts.h"
+#include "ui/controls/label_fonts.h"
 #include "ui/controls/twips.h"
 #include "ui/controls/utf8_text.h"
 
@@ -50,7 +50,7 @@ void frmAbout::createControls() {
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);
     setAutoFillBackground(true);
-    setFont(dialogFont(AboutLayout::DefaultFontSize));
+    setFont(dialogFont());
 
     auto button = [this](const char* name, const QString& caption, QRect twips) {
         auto* control = new QPushButton(caption, this);
@@ -74,9 +74,16 @@ void frmAbout::createControls() {
         control->setGeometry(twipsToPixels(*this, twips));
         return control;
     };
-    const QColor black(0, 0, 0);
+    // The fixed black texts and the grey and white etching are meant for a light button face;
+    // on a dark one they would be barely readable or glare, so the palette's shades stand in.
+    const bool darkFace = face.color(QPalette::Button).lightnessF() < 0.5;
     const QColor buttonText = palette().color(QPalette::ButtonText);
-    const QFont normal = dialogFont(AboutLayout::DefaultFontSize);
+    const QColor fixedText = darkFace ? buttonText : QColor(0, 0, 0);
+    const auto etching = [&](const QColor& fixed) {
+        if (!darkFace) return fixed;
+        return fixed == AboutLayout::Grey ? palette().color(QPalette::Dark) : palette().color(QPalette::Light);
+    };
+    const QFont normal = dialogFont();
 
     cmdOK = button("cmdOK", QStringLiteral("OK"), AboutLayout::cmdOK);
 
@@ -93,9 +100,9 @@ void frmAbout::createControls() {
 
     cmdSysInfo = button("cmdSysInfo", QStringLiteral("&System Info..."), AboutLayout::cmdSysInfo);
     lblDescription = label("lblDescription", AboutLayout::lblDescription,
-                           dialogFont(AboutLayout::DescriptionFontSize), black);
-    lblDisclaimer = label("lblDisclaimer", AboutLayout::lblDisclaimer, normal, black);
-    lblTitle = label("lblTitle", AboutLayout::lblTitle, dialogFont(AboutLayout::TitleFontSize, QFont::Bold), black);
+                           dialogFont(AboutLayout::DescriptionFontSize), fixedText);
+    lblDisclaimer = label("lblDisclaimer", AboutLayout::lblDisclaimer, normal, fixedText);
+    lblTitle = label("lblTitle", AboutLayout::lblTitle, dialogFont(AboutLayout::TitleFontSize, QFont::Bold), fixedText);
     lblVersion = label("lblVersion", AboutLayout::lblVersion, normal, buttonText);
     Label1 = label("Label1", AboutLayout::Label1, normal, buttonText);
     Label1->setText(UsageNote);
@@ -108,7 +115,7 @@ void frmAbout::createControls() {
         member->setObjectName(QStringLiteral("Line1"));
         member->setProperty("index", line.index);
         QPalette colour = member->palette();
-        colour.setColor(QPalette::Window, line.colour);
+        colour.setColor(QPalette::Window, etching(line.colour));
         member->setPalette(colour);
         member->setAutoFillBackground(true);
         const QPoint from(twipsToPixels(*this, line.twips.x1()), twipsToPixels(*this, line.twips.y1()));

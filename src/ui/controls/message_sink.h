@@ -13,8 +13,9 @@ public:
     virtual void showMessage(const QString& text, const QString& detail = {}) = 0;
 };
 
-// Shows each message in a modal message box over the window the user is acting in, titled
-// with the application's display name.
+// Shows each message in a modal message box centred on the window the user is acting in,
+// titled with the application's display name, wide enough for the window manager to show
+// that title whole, with paths broken only at their separators.
 class MessageBoxSink final : public MessageSink {
 public:
     void showMessage(const QString& text, const QString& detail = {}) override;

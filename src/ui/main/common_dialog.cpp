@@ -18,7 +18,7 @@ void CommonDialog::setFilter(const QString& filter) {
     }
 }
 
-FilePromptRequest CommonDialog::request() const { return {nameFilters_, filterIndex_ - 1, fileName_}; }
+FilePromptRequest CommonDialog::request() const { return {nameFilters_, filterIndex_ - 1, fileName_, initDir_}; }
 
 bool CommonDialog::take(const std::optional<QString>& chosen) {
     if (!chosen) return false;

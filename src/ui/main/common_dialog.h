@@ -17,6 +17,8 @@ public:
     void setFilter(const QString& filter);
     // 1-based index of the pair selected when the dialog opens.
     void setFilterIndex(int index) { filterIndex_ = index; }
+    // The folder the dialog starts in; empty leaves it to the dialog.
+    void setInitDir(const QString& folder) { initDir_ = folder; }
 
     // Show the dialog; false when the user cancelled, leaving FileName and FileTitle as they were.
     bool showOpen(QWidget* owner);
@@ -32,6 +34,7 @@ private:
     FilePrompter& prompter_;
     QStringList nameFilters_;
     int filterIndex_ = 1;
+    QString initDir_;
     QString fileName_;
     QString fileTitle_;
 };

@@ -6,6 +6,7 @@
 #include "engine/line_fixer.h"
 #include "engine/title_line.h"
 #include "platform/file_io.h"
+#include "ui/controls/label_fonts.h"
 #include "ui/controls/text_pane.h"
 #include "ui/controls/utf8_text.h"
 #include "ui/main/enter_presses_button.h"
@@ -56,6 +57,7 @@ frmMain::frmMain(const std::string& commandLine, Services services)
     : services_(std::move(services)), CommonDialog1(*services_.files) {
     Q_ASSERT(services_.files && services_.messages);
     setObjectName(QStringLiteral("frmMain"));
+    setFont(dialogFont());
     createControls();
     resize(twipsToPixels(*this, MainLayout::InitialClientSize));
     Form_Load(commandLine);
@@ -148,6 +150,13 @@ void frmMain::resizeEvent(QResizeEvent* event) {
     Form_Resize();
 }
 
+// A window manager frames a shown window without changing its client size: the move that
+// framing brings is when the frame, part of the outer size the pane follows, becomes known.
+void frmMain::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    Form_Resize();
+}
+
 void frmMain::Form_Resize() {
     if (chkShowText->isChecked()) sizePane(outerSizeTwips());
 }
@@ -171,8 +180,14 @@ void frmMain::setOuterSizeTwips(QSize twips) {
     resize(twipsToPixels(*this, twips) - frame);
 }
 
+// The file dialogs start in the current document's folder, if there is one.
+QString frmMain::documentFolder() const {
+    return DoFilename.empty() ? QString() : toQString(platform::pathText(DoFilename.parent_path()));
+}
+
 void frmMain::butOpenFile_Click() {
     CommonDialog1.setFilterIndex(2);
+    CommonDialog1.setInitDir(documentFolder());
     if (!CommonDialog1.showOpen(this)) return;
     const std::filesystem::path path = toPath(CommonDialog1.fileName());
     try {
@@ -235,6 +250,7 @@ void frmMain::butSaveFile_Click() {
 
 void frmMain::butSaveFileAs_Click() {
     CommonDialog1.setFilterIndex(2);
+    CommonDialog1.setInitDir(documentFolder());
     if (!CommonDialog1.showSave(this)) {
         services_.messages->showMessage(QStringLiteral("File Not Saved."));
         return;

@@ -43,6 +43,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -60,6 +61,7 @@ private:
     QSize outerSizeTwips() const;
     void setOuterSizeTwips(QSize twips);
     void sizePane(QSize available);
+    QString documentFolder() const;
 
     Services services_;
     CommonDialog CommonDialog1;

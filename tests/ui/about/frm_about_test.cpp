@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <map>
 #include <vector>
@@ -95,6 +97,48 @@ TEST_F(AboutBox, FontsAndColoursFollowTheLayout) {
     for (const char* name : {"lblVersion", "Label1", "lblCompanyName"})
         EXPECT_EQ(label(name)->palette().color(QPalette::WindowText),
                   QApplication::palette().color(QPalette::ButtonText)) << name;
+}
+
+// The contrast ratio of two colours as the accessibility guidelines define it, 1 to 21.
+double contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double first = luminance(a), second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+TEST(AboutBoxColours, EveryLabelStaysReadableOnALightOrADarkButtonFace) {
+    const QPalette desktop = QApplication::palette();
+    QPalette dark = desktop;
+    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::ButtonText, QColor(0xe0, 0xe0, 0xe0));
+    dark.setColor(QPalette::WindowText, QColor(0xe0, 0xe0, 0xe0));
+    dark.setColor(QPalette::Light, QColor(0x50, 0x50, 0x50));
+    dark.setColor(QPalette::Dark, QColor(0x20, 0x20, 0x20));
+    for (const QPalette& palette : {desktop, dark}) {
+        QApplication::setPalette(palette);
+        FakePlatform fake;
+        frmAbout about(nullptr, fake.services(), fake.messages);
+        const QColor face = about.palette().color(QPalette::Window);
+        SCOPED_TRACE(face.name().toStdString());
+        for (const QLabel* label : about.findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+            if (label->text().isEmpty()) continue;  // the icon
+            EXPECT_GE(contrast(label->palette().color(QPalette::WindowText), face), 4.5)
+                << label->objectName().toStdString();
+        }
+        // The etching stays a shade darker above one lighter, neither white on a dark face.
+        std::map<int, QColor> lines;
+        for (const QWidget* line : about.findChildren<QWidget*>(QStringLiteral("Line1")))
+            lines[line->property("index").toInt()] = line->palette().color(QPalette::Window);
+        EXPECT_LT(lines[2].lightness(), lines[3].lightness());
+        if (face.lightnessF() < 0.5) {
+            EXPECT_LT(contrast(lines[3], face), 4.5) << "no glare";
+        }
+    }
+    QApplication::setPalette(desktop);
 }
 
 TEST_F(AboutBox, StandsWhereTheLayoutPutsItAt96Dpi) {

@@ -7,11 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QFile>
+#include <QFileInfo>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -111,6 +116,30 @@ TEST_F(MainWindow, LaysOutItsControlsInTwips) {
     // Right of the column, the pane fills the window (6180 x 3990 twips, 15 to a pixel)
     // from (1560, 120), less 1700 x 540.
     EXPECT_EQ(pane()->geometry(), QRect(104, 8, 299, 230));
+}
+
+TEST_F(MainWindow, CaptionsFitTheirControlsWhateverTheDesktopFontSize) {
+    // A desktop with a large general font: the controls keep the 8 pt dialog font.
+    const QFont desktop = QApplication::font();
+    QFont large = desktop;
+    large.setPointSizeF(11);
+    QApplication::setFont(large);
+    start();
+    QApplication::setFont(desktop);
+    for (QAbstractButton* control : window->findChildren<QAbstractButton*>()) {
+        SCOPED_TRACE(control->text().toStdString());
+        EXPECT_EQ(control->font().pointSizeF(), 8);
+        // The room the style leaves for the caption inside the control's frame or beside its box.
+        QStyleOptionButton option;
+        option.initFrom(control);
+        option.text = control->text();
+        const bool isCheckBox = qobject_cast<QCheckBox*>(control) != nullptr;
+        const QRect room = control->style()->subElementRect(
+            isCheckBox ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents, &option, control);
+        const QFontMetrics metrics(control->font(), control);
+        EXPECT_LE(metrics.horizontalAdvance(control->text()), room.width());
+        EXPECT_LE(metrics.height(), room.height());
+    }
 }
 
 TEST_F(MainWindow, TabGoesThroughTheControlsInOrder) {
@@ -315,6 +344,30 @@ TEST_F(MainWindow, SaveAsWritesUnderTheNewNameOrSaysItDidNot) {
     services.prompter->answers.push_back(std::nullopt);
     click("butSaveFileAs");
     EXPECT_EQ(services.prompter->saveRequests.back().initialPath, path);
+}
+
+TEST_F(MainWindow, FileDialogsStartInTheDocumentsFolder) {
+    // No document: the dialog is left to start where the last one ended.
+    start();
+    services.prompter->answers.push_back(std::nullopt);
+    click("butOpenFile");
+    EXPECT_EQ(services.prompter->openRequests.back().folder, QString());
+
+    // A document from the command line: both dialogs start in its folder.
+    QTemporaryDir other;
+    const QString path = other.filePath("a.txt");
+    writeBytes(toPath(path), "x\n");
+    start(path);
+    services.prompter->answers.push_back(std::nullopt);
+    click("butOpenFile");
+    EXPECT_EQ(services.prompter->openRequests.back().folder, QFileInfo(path).absolutePath());
+    services.prompter->answers.push_back(folder.filePath("b.txt"));
+    click("butSaveFileAs");
+    EXPECT_EQ(services.prompter->saveRequests.back().folder, QFileInfo(path).absolutePath());
+    // Saved elsewhere, the document's folder is now that one.
+    services.prompter->answers.push_back(std::nullopt);
+    click("butOpenFile");
+    EXPECT_EQ(services.prompter->openRequests.back().folder, QFileInfo(folder.filePath("b.txt")).absolutePath());
 }
 
 TEST_F(MainWindow, FixesAnEmptyDocument) {

@@ -1,31 +1,41 @@
 #!/usr/bin/env bash
-# Drives the real program in a virtual X server as a person would: starts it with no
-# file, opens a file with LF line ends through the Open dialog, fixes it, saves it, and
-# checks the bytes on disk; then does the same with a file named outside ASCII given on
-# the command line, with the locale unset and with LANG=C; and checks that arguments Qt
-# would take for its own name files. Screenshots of each step go to the output folder.
+# Drives the real program in a virtual X server as a person would. First, in each desktop
+# configuration of the table below, checks from the real window's pixels and geometry that
+# every caption fits its control, that the pane's size is what the client area gives it after
+# start, a resize and three hide/show round trips, that a message box's title is shown whole
+# and that the About box's texts stand out from their background. Then, plainly, starts it
+# with no file, opens a file with LF line ends through the Open dialog, fixes it, saves it,
+# and checks the bytes on disk; then does the same with a file named outside ASCII given on
+# the command line, with the locale unset and with LANG=C; and checks that arguments
+# Qt would take for its own options name files. Screenshots go to the output folder.
 # Usage: open_fix_save_e2e.sh PROGRAM OUTPUT_FOLDER   (exit 77: skipped)
 set -euo pipefail
 program=$1
 out=$2
-for tool in xvfb-run xdotool import; do
+pixels="$(dirname "$0")/window_pixels.py"
+for tool in xvfb-run xdotool import xwininfo xprop python3; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 
 if [ -z "${NORVANE_E2E_INSIDE_X:-}" ]; then
   export NORVANE_E2E_INSIDE_X=1
-  exec xvfb-run -a -s "-screen 0 800x600x24 -dpi 96" "$0" "$@"
+  exec xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$0" "$@"
 fi
 
+# name     window manager  desktop font (pt)  scale factor (%)  colours
+configurations=(
+  "plain    none            -                  100               light"
+  "framed   openbox         -                  100               light"
+  "desktop  openbox         11                 150               dark"
+)
 mkdir -p "$out"
 work=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+pid='' wm=''
+trap 'kill $pid $wm 2>/dev/null || true; rm -rf "$work"' EXIT
 printf 'first\nsecond\n\nlast line\n' > "$work/a.txt"
 
-unset XDG_CURRENT_DESKTOP QT_QPA_PLATFORMTHEME
+unset XDG_CURRENT_DESKTOP QT_QPA_PLATFORMTHEME QT_SCALE_FACTOR
 export QT_QPA_PLATFORM=xcb
-"$program" &
-pid=$!
 
 # Waits up to ten seconds for a window whose title matches; prints its id.
 wait_window() {
@@ -41,16 +51,186 @@ wait_window() {
   return 1
 }
 
-# Clicks the middle of a control given in twips from the client area's top-left corner
-# (15 twips a pixel at 96 dpi).
+# Screen pixels for twips (15 a pixel at 96 dpi) at the configuration's scale factor.
+scale=100
+px() { echo $(( ($1 * scale + 750) / 1500 )); }
+
+# The client area of a window in screen pixels (CX CY CW CH) and its frame (FL FR FT FB).
+measure() {
+  local info
+  info=$(xwininfo -id "$1")
+  CX=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
+  CY=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
+  CW=$(sed -n 's/^ *Width: *//p' <<<"$info")
+  CH=$(sed -n 's/^ *Height: *//p' <<<"$info")
+  read -r FL FR FT FB < <(xprop -id "$1" _NET_FRAME_EXTENTS | grep -o '[0-9, ]*$' | tr -d ,) || true
+  FL=${FL:-0} FR=${FR:-0} FT=${FT:-0} FB=${FB:-0}
+}
+
+# Clicks the middle of a control given in twips from the client area's top-left corner.
+# (No --sync: it waits in vain when the pointer is already there, as for a second click.)
 click_control() {
   local left=$1 top=$2 width=$3 height=$4
-  eval "$(xdotool getwindowgeometry --shell "$window")"
-  xdotool mousemove --sync $((X + (left + width / 2) / 15)) $((Y + (top + height / 2) / 15)) click 1
+  measure "$window"
+  xdotool mousemove $((CX + $(px $((left + width / 2))))) $((CY + $(px $((top + height / 2))))) sleep 0.1 click 1
 }
 
 shot() { sleep 0.3; import -window root "$out/$1.png"; }
+# A screenshot kept for a person and readable by window_pixels.py as $work/shot.ppm.
+shot_pixels() { shot "$1"; convert "$out/$1.png" "$work/shot.ppm"; }
+failures=0
+fail() { echo "FAIL ($config): $*"; failures=$((failures + 1)); }
 
+# The controls whose captions are checked, in twips, and the edges a caption must keep 45
+# twips (3 pixels at 96 dpi) clear of, inside the control's frame.
+captions=(
+  "butOpenFile 120 120 1335 375 lr"   "butConvert 120 600 1335 375 lr"
+  "butSaveFile 120 1080 1335 375 lr"  "butSaveFileAs 120 1560 1335 375 lr"
+  "chkShowText 120 2400 1335 255 r"   "butAboutHelp 120 2880 1335 375 lr"
+)
+# The About box's labels in fixed colours, in twips.
+about_labels=("lblTitle 1050 240 3885 360" "lblDescription 1080 1245 3885 810" "lblDisclaimer 255 3945 3870 825")
+
+# Waits until the window's client area is W x H screen pixels.
+wait_size() {
+  for _ in $(seq 50); do
+    measure "$window"
+    [ "$CW" -eq "$1" ] && [ "$CH" -eq "$2" ] && return 0
+    sleep 0.1
+  done
+  fail "the window is ${CW}x${CH}, not $1x$2"
+}
+
+# The pane's right and bottom edges, read from the pixels, against the size the window gives
+# it: its outer size less the margins, inside the client area, from (1560, 120) twips on.
+check_pane() {
+  sleep 0.5
+  shot_pixels "$config-pane-$1"
+  measure "$window"
+  local want_w want_h face_x=$((CX + $(px 1508))) mid_y=$((CY + CH / 2)) mid_x=$((CX + $(px 1560) + 20))
+  want_w=$(( CW + FL + FR - $(px 1700) )); want_w=$(( want_w < CW - $(px 1560) ? want_w : CW - $(px 1560) ))
+  want_h=$(( CH + FT + FB - $(px 540) )); want_h=$(( want_h < CH - $(px 120) ? want_h : CH - $(px 120) ))
+  local gap_r gap_b
+  gap_r=$(python3 "$pixels" edge "$work/shot.ppm" $((CX + CW - 1)) "$mid_y" -1 0 "$face_x" "$mid_y")
+  gap_b=$(python3 "$pixels" edge "$work/shot.ppm" "$mid_x" $((CY + CH - 1)) 0 -1 "$face_x" "$mid_y")
+  local got_w=$(( CW - gap_r - $(px 1560) )) got_h=$(( CH - gap_b - $(px 120) ))
+  echo "pane $1: ${got_w}x${got_h}, window gives ${want_w}x${want_h} (client ${CW}x${CH}, frame $FL $FR $FT $FB)"
+  if [ $(( got_w - want_w )) -gt 2 ] || [ $(( want_w - got_w )) -gt 2 ] ||
+     [ $(( got_h - want_h )) -gt 2 ] || [ $(( want_h - got_h )) -gt 2 ]; then
+    fail "after $1 the pane is ${got_w}x${got_h}, the window gives ${want_w}x${want_h}"
+  fi
+}
+
+# The ink width of a framed window's title: openbox is set to show the title alone.
+title_ink() {
+  measure "$1"
+  python3 "$pixels" ink-width "$work/shot.ppm" $((CX - FL + 2)) $((CY - FT + 2)) $((CW + FL + FR - 4)) $((FT - 4))
+}
+
+for row in "${configurations[@]}"; do
+  read -r config manager font scale colours <<<"$row"
+  echo "== configuration $config: window manager $manager, font $font pt, scale $scale%, $colours colours"
+  export QT_SCALE_FACTOR=$(awk "BEGIN { print $scale / 100 }")
+  export XDG_CONFIG_HOME="$work/config-$config"
+  mkdir -p "$XDG_CONFIG_HOME/qt6ct" "$XDG_CONFIG_HOME/openbox"
+  unset QT_QPA_PLATFORMTHEME
+  if [ "$font" != - ] || [ "$colours" = dark ]; then
+    # The desktop's font and colours as a desktop sets them, through the qt6ct platform theme.
+    command -v qt6ct >/dev/null || { echo "skipped: qt6ct is not installed"; exit 77; }
+    scheme=$([ "$colours" = dark ] && echo darker || echo airy)
+    cat > "$XDG_CONFIG_HOME/qt6ct/qt6ct.conf" <<CONF
+[Appearance]
+color_scheme_path=/usr/share/qt6ct/colors/$scheme.conf
+custom_palette=true
+style=Fusion
+[Fonts]
+general="DejaVu Sans,${font/-/9},-1,5,400,0,0,0,0,0,0,0,0,0,0,1"
+fixed="DejaVu Sans Mono,${font/-/9},-1,5,400,0,0,0,0,0,0,0,0,0,0,1"
+CONF
+    export QT_QPA_PLATFORMTHEME=qt6ct
+  fi
+  reference_ink=''
+  if [ "$manager" = openbox ]; then
+    command -v openbox >/dev/null || { echo "skipped: openbox is not installed"; exit 77; }
+    cat > "$XDG_CONFIG_HOME/openbox/rc.xml" <<'CONF'
+<?xml version="1.0"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc"><theme><titleLayout>L</titleLayout></theme></openbox_config>
+CONF
+    openbox --config-file "$XDG_CONFIG_HOME/openbox/rc.xml" &
+    wm=$!
+    sleep 1
+    # A window with the message box's title and room to spare shows the title's full width.
+    xmessage -title Norvane -geometry 500x80+500+600 reference &
+    reference=$!
+    reference_window=$(wait_window '^Norvane$')
+    shot_pixels "$config-reference-title"
+    reference_ink=$(title_ink "$reference_window")
+    kill "$reference"; wait "$reference" 2>/dev/null || true
+  fi
+
+  "$program" &
+  pid=$!
+  window=$(wait_window '^Norvane v2\.1 - \[No File\]$')
+  sleep 0.5
+  shot_pixels "$config-start"
+  measure "$window"
+  for control in "${captions[@]}"; do
+    read -r name left top width height edges <<<"$control"
+    echo -n "$name: "
+    python3 "$pixels" caption "$work/shot.ppm" $((CX + $(px "$left"))) $((CY + $(px "$top"))) \
+      "$(px "$width")" "$(px "$height")" "$edges" "$(px 45)" || fail "the caption of $name does not fit"
+  done
+
+  check_pane start
+  xdotool windowsize "$window" "$(px 9000)" "$(px 6000)"
+  wait_size "$(px 9000)" "$(px 6000)"
+  check_pane resize
+  for _ in 1 2 3; do
+    click_control 120 2400 1335 255  # Show Text: hide the pane
+    sleep 0.5
+    click_control 120 2400 1335 255  # and show it again
+    wait_size "$(px 9000)" "$(px 6000)"
+  done
+  check_pane "three hide-show round trips"
+
+  click_control 120 1560 1335 375   # Save As..., cancelled: "File Not Saved."
+  dialog=$(wait_window '^Save As$')
+  xdotool windowfocus "$dialog" sleep 0.3 key Escape
+  box=$(wait_window '^Norvane$')
+  shot_pixels "$config-message"
+  if [ -n "$reference_ink" ]; then
+    ink=$(title_ink "$box")
+    echo "message box title: $ink pixels of ink, $reference_ink when shown whole"
+    [ $(( ink - reference_ink )) -ge -1 ] || fail "the message box's title is cut: $ink of $reference_ink pixels"
+  else
+    echo "message box title: no window manager draws titles here"
+  fi
+  xdotool windowfocus "$box" sleep 0.3 key Return
+
+  click_control 120 2880 1335 375   # About/Help...
+  about=$(wait_window '^About Norvane$')
+  shot_pixels "$config-about"
+  measure "$about"
+  for label in "${about_labels[@]}"; do
+    read -r name left top width height <<<"$label"
+    ratio=$(python3 "$pixels" contrast "$work/shot.ppm" $((CX + $(px "$left"))) $((CY + $(px "$top"))) \
+      "$(px "$width")" "$(px "$height")")
+    echo "$name: contrast $ratio:1"
+    awk "BEGIN { exit !($ratio >= 4.5) }" || fail "$name's contrast is $ratio:1, under 4.5:1"
+  done
+  xdotool windowfocus "$about" sleep 0.3 key Escape
+
+  kill "$pid" $wm 2>/dev/null || true
+  wait "$pid" $wm 2>/dev/null || true
+  pid='' wm=''
+done
+unset QT_SCALE_FACTOR QT_QPA_PLATFORMTHEME XDG_CONFIG_HOME
+scale=100
+[ "$failures" -eq 0 ] || { echo "$failures desktop checks failed"; exit 1; }
+echo "in every configuration: captions fit, the pane follows the window, titles and texts are readable"
+
+"$program" &
+pid=$!
 window=$(wait_window '^Norvane v2\.1 - \[No File\]$')
 shot 1-start
 

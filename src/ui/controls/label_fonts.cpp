@@ -1,4 +1,4 @@
-#include "ui/about/label_fonts.h"
+#include "ui/controls/label_fonts.h"
 
 #include <QApplication>
 #include <QFontDatabase>
