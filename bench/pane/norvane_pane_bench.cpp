@@ -198,25 +198,19 @@ int main(int argc, char** argv) {
     PaneBench bench(runs);
     const std::size_t size = sizeMb * 1'000'000;
 
-    std::printf("text pane, %zu MB LF document (bare LFs: one display line)\n", sizeMb);
-    bench.firstPaint("first paint", makeLfText(size));
-    bench.pageSideways("first jump to the middle of the line (indexes its columns)", "scroll one page sideways");
-    bench.keystroke("first keystroke in the middle (moves the gap there)", "keystroke in the middle, to repaint done");
-
-    std::printf("text pane, %zu MB CR LF document\n", sizeMb);
-    bench.firstPaint("first paint", withCrLf(makeLfText(size)));
-    bench.pageDown("scroll one page down from the middle");
-    bench.keystroke("first keystroke in the middle (moves the gap there)", "keystroke in the middle, to repaint done");
-
-    std::printf("text pane, %zu MB CJK-heavy LF document (one display line)\n", sizeMb);
-    bench.firstPaint("first paint", makeCjkText(size));
-    bench.pageSideways("first jump to the middle of the line (indexes its columns)", "scroll one page sideways");
-    bench.keystroke("first keystroke in the middle (moves the gap there)", "keystroke in the middle, to repaint done");
-
-    std::printf("text pane, %zu MB CJK-heavy CR LF document\n", sizeMb);
-    bench.firstPaint("first paint", withCrLf(makeCjkText(size)));
-    bench.pageDown("scroll one page down from the middle");
-    bench.keystroke("first keystroke in the middle (moves the gap there)", "keystroke in the middle, to repaint done");
+    // Each text twice: with bare LFs (one display line) and with CR LF line ends.
+    const auto lfAndCrLf = [&](const char* kind, const std::string& text) {
+        std::printf("text pane, %zu MB %sLF document (one display line)\n", sizeMb, kind);
+        bench.firstPaint("first paint", text);
+        bench.pageSideways("first jump to the middle of the line (indexes its columns)", "scroll one page sideways");
+        bench.keystroke("first keystroke in the middle (moves the gap there)", "keystroke in the middle, to repaint done");
+        std::printf("text pane, %zu MB %sCR LF document\n", sizeMb, kind);
+        bench.firstPaint("first paint", withCrLf(text));
+        bench.pageDown("scroll one page down from the middle");
+        bench.keystroke("first keystroke in the middle (moves the gap there)", "keystroke in the middle, to repaint done");
+    };
+    lfAndCrLf("", makeLfText(size));
+    lfAndCrLf("CJK-heavy ", makeCjkText(size));
 
     std::printf("text pane, one line of 10 million characters (words and tabs)\n");
     std::string line = makeLfText(10'000'000);
