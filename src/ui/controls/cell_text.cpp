@@ -45,22 +45,21 @@ void CellText::draw(char32_t c, const QRectF& cells, qreal baseline, const QColo
     run.setRawFont(glyphs_.font(glyph.font));
     run.setGlyphIndexes({glyph.index});
     run.setPositions({QPointF(0, 0)});
-    painter_.save();
-    painter_.setPen(colour);
-    painter_.translate(at.origin, baseline);
-    painter_.scale(at.scale, 1.0);
-    painter_.drawGlyphRun(QPointF(0, 0), run);
-    painter_.restore();
+    drawPlaced(at, baseline, colour, [&] { painter_.drawGlyphRun(QPointF(0, 0), run); });
 }
 
 void CellText::drawCluster(const QString& cluster, const QRectF& cells, qreal baseline, const QColor& colour) {
     const QRectF ink = metrics_.tightBoundingRect(cluster);
     const Placement at = place(metrics_.horizontalAdvance(cluster), ink.left(), ink.right(), cells);
+    drawPlaced(at, baseline, colour, [&] { painter_.drawText(QPointF(0, 0), cluster); });
+}
+
+void CellText::drawPlaced(Placement at, qreal baseline, const QColor& colour, const std::function<void()>& draw) {
     painter_.save();
     painter_.setPen(colour);
     painter_.translate(at.origin, baseline);
     painter_.scale(at.scale, 1.0);
-    painter_.drawText(QPointF(0, 0), cluster);
+    draw();
     painter_.restore();
 }
 

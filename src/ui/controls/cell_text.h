@@ -9,6 +9,7 @@
 #include <QRectF>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class QPainter;
@@ -47,6 +48,8 @@ private:
     };
 
     Placement place(qreal advance, qreal inkLeft, qreal inkRight, const QRectF& cells) const;
+    // Runs `draw` at once with the origin at the placement on the baseline, squeezed by its scale.
+    void drawPlaced(Placement at, qreal baseline, const QColor& colour, const std::function<void()>& draw);
     Batch& batchFor(int font, const QColor& colour);
 
     QPainter& painter_;
