@@ -16,5 +16,5 @@ QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" build/bench/pane/norvane_pane_be
 if [ -n "${DISPLAY:-}" ]; then
   build/bench/window/norvane_window_bench "$@"
 else
-  xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" build/bench/window/norvane_window_bench "$@"
+  xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96 -noreset" build/bench/window/norvane_window_bench "$@"
 fi

@@ -28,7 +28,7 @@ fi
 shot=$PWD/build/norvane-window.png
 rm -f "$shot"
 # Inside the virtual server: start the program, wait for its window, take the picture.
-xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" bash -c '
+xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96 -noreset" bash -c '
   shot=$1; shift
   build/norvane "$@" & program=$!
   for _ in $(seq 100); do

@@ -51,7 +51,7 @@ CONF
     echo "== monospace = $monospace, scale factor $scale"
     if ! env -u QT_QPA_PLATFORMTHEME -u QT_SCREEN_SCALE_FACTORS -u QT_FONT_DPI -u XDG_CURRENT_DESKTOP \
         FONTCONFIG_FILE="$out/$name/fonts.conf" QT_SCALE_FACTOR="$scale" QT_QPA_PLATFORM=xcb \
-        xvfb-run -a -n 300 -s "-screen 0 2560x400x24 -dpi 96" "$checker" "$expected" "$out/$name"; then
+        xvfb-run -a -n 300 -s "-screen 0 2560x400x24 -dpi 96 -noreset" "$checker" "$expected" "$out/$name"; then
       failures=$((failures + 1))
     fi
   done

@@ -20,8 +20,9 @@ done
 if [ -z "${NORVANE_E2E_INSIDE_X:-}" ]; then
   export NORVANE_E2E_INSIDE_X=1
   # Display numbers from 400 up: the X tests run side by side, and xvfb-run -a alone can hand
-  # two of them the same server.
-  exec xvfb-run -a -n 400 -s "-screen 0 1024x768x24 -dpi 96" "$0" "$@"
+  # two of them the same server. -noreset: the server resets whenever its last client leaves,
+  # and a program started between two steps would find it gone.
+  exec xvfb-run -a -n 400 -s "-screen 0 1024x768x24 -dpi 96 -noreset" "$0" "$@"
 fi
 
 # name     window manager  desktop font (pt)  scale factor (%)  colours
