@@ -12,6 +12,7 @@
 #include "ui/main/frm_main.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <QString>
 
@@ -31,9 +32,9 @@ int runWindow(char* programName, const std::string& commandLine) {
     QApplication app(qtArgumentCount, qtArguments);
     QApplication::setApplicationName(ui::toQString(identity::Title));
     QApplication::setDesktopFileName(QStringLiteral("norvane"));  // matches the desktop entry
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/norvane/norvane-16.png"));
-    icon.addFile(QStringLiteral(":/norvane/norvane-32.png"));
+    QIcon icon;  // every size the resources hold, so that any scale factor finds a sharp one
+    const QDir icons(QStringLiteral(":/norvane"), QStringLiteral("norvane-*.png"));
+    for (const QString& file : icons.entryList()) icon.addFile(icons.filePath(file));
     QApplication::setWindowIcon(icon);
 
     platform::SystemServices system;
