@@ -9,7 +9,8 @@ set -euo pipefail
 build=$1
 version=$2
 
-for tool in cpack dpkg-deb dpkg-shlibdeps readelf lintian desktop-file-validate appstreamcli; do
+for tool in cpack dpkg-deb dpkg-shlibdeps readelf lintian desktop-file-validate appstreamcli \
+            xvfb-run xdotool xwininfo xprop gtk-launch; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed (scripts/setup.sh installs it)"; exit 77; }
 done
 
@@ -119,19 +120,15 @@ done <<<"$(dpkg -L norvane)"
 printf 'one\ntwo\n' >"$work/sample.txt"
 xvfb-run -a -n 600 -s "-screen 0 1024x768x24 -noreset" env -u QT_QPA_PLATFORM -u QT_SCALE_FACTOR \
   PATH=/usr/bin:/bin XDG_DATA_DIRS=/usr/share XDG_DATA_HOME="$work/data" bash -c '
+    source "$2"
     gtk-launch norvane "$1" || { echo "FAIL: gtk-launch norvane failed"; exit 1; }
-    for _ in $(seq 100); do
-      window=$(xdotool search --onlyvisible --name "^Norvane v2\.1 - \[sample\.txt\]$" 2>/dev/null | head -n 1) &&
-        [ -n "$window" ] && break
-      sleep 0.1
-    done
-    [ -n "${window:-}" ] || { echo "FAIL: no window titled Norvane v2.1 - [sample.txt] appeared"; exit 1; }
+    window=$(wait_window "^Norvane v2\.1 - \[sample\.txt\]$") || exit 1
     pid=$(xdotool getwindowpid "$window")
     program=$(readlink "/proc/$pid/exe")
     kill "$pid"
     echo "the desktop entry opened sample.txt in $program"
     [ "$program" = /usr/bin/norvane ] || { echo "FAIL: the window belongs to $program"; exit 1; }
-  ' launch "$work/sample.txt" || fail "the installed desktop entry does not open a file in the program"
+  ' launch "$work/sample.txt" "$(dirname "$0")/../support/x_window.sh" || fail "the installed desktop entry does not open a file in the program"
 
 apt-get purge -y -o DPkg::Lock::Timeout=300 norvane >"$work/apt.log" 2>&1 ||
   { cat "$work/apt.log"; echo "FAIL: apt-get could not purge the package"; exit 1; }

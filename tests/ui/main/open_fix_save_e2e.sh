@@ -40,43 +40,8 @@ printf 'first\nsecond\n\nlast line\n' > "$work/a.txt"
 unset XDG_CURRENT_DESKTOP QT_QPA_PLATFORMTHEME QT_SCALE_FACTOR
 export QT_QPA_PLATFORM=xcb
 
-# Waits up to ten seconds for a window whose title matches; prints its id.
-wait_window() {
-  for _ in $(seq 100); do
-    if id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) && [ -n "$id" ]; then
-      echo "$id"
-      return 0
-    fi
-    sleep 0.1
-  done
-  echo "no window titled '$1' appeared" >&2
-  xdotool search --onlyvisible --name . getwindowname %@ >&2 || true
-  return 1
-}
-
-# Screen pixels for twips (15 a pixel at 96 dpi) at the configuration's scale factor.
-scale=100
-px() { echo $(( ($1 * scale + 750) / 1500 )); }
-
-# The client area of a window in screen pixels (CX CY CW CH) and its frame (FL FR FT FB).
-measure() {
-  local info
-  info=$(xwininfo -id "$1")
-  CX=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
-  CY=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
-  CW=$(sed -n 's/^ *Width: *//p' <<<"$info")
-  CH=$(sed -n 's/^ *Height: *//p' <<<"$info")
-  read -r FL FR FT FB < <(xprop -id "$1" _NET_FRAME_EXTENTS | grep -o '[0-9, ]*$' | tr -d ,) || true
-  FL=${FL:-0} FR=${FR:-0} FT=${FT:-0} FB=${FB:-0}
-}
-
-# Clicks the middle of a control given in twips from the client area's top-left corner.
-# (No --sync: it waits in vain when the pointer is already there, as for a second click.)
-click_control() {
-  local left=$1 top=$2 width=$3 height=$4
-  measure "$window"
-  xdotool mousemove $((CX + $(px $((left + width / 2))))) $((CY + $(px $((top + height / 2))))) sleep 0.1 click 1
-}
+# Finding, measuring and clicking windows: wait_window, px, measure, click_control.
+source "$(dirname "$0")/../../support/x_window.sh"
 
 shot() { sleep 0.3; import -window root "$out/$1.png"; }
 # A screenshot kept for a person and readable by window_pixels.py as $work/shot.ppm.
