@@ -152,8 +152,9 @@ def outline(kind, path):
 
 
 def paint(size, samples_per_pixel):
-    """The drawing at SIZE pixels: rows of RGBA. With one sample a pixel every pixel takes the
-    colour of the shape at its centre; with n, the colours of n x n samples are averaged."""
+    """The drawing at SIZE pixels. With one sample a pixel: rows of palette indices (None where
+    transparent), each pixel the colour at its centre; with n: rows of RGBA, each pixel the
+    average of n x n samples."""
     n = size * samples_per_pixel
     unit = n / GRID
     canvas = [[None] * n for _ in range(n)]
