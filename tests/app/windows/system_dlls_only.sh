@@ -11,9 +11,9 @@ imports=$("$objdump" -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 
 foreign=''
 for dll in $imports; do
   case $dll in
-    advapi32.dll | comdlg32.dll | d2d1.dll | d3d11.dll | d3d9.dll | dwmapi.dll | dwrite.dll | dxgi.dll | \
+    advapi32.dll | authz.dll | comdlg32.dll | d2d1.dll | d3d11.dll | d3d9.dll | dwmapi.dll | dwrite.dll | dxgi.dll | \
       gdi32.dll | imm32.dll | kernel32.dll | msvcrt.dll | netapi32.dll | ole32.dll | oleaut32.dll | \
-      setupapi.dll | shell32.dll | shlwapi.dll | user32.dll | userenv.dll | uxtheme.dll | version.dll | \
+      setupapi.dll | shcore.dll | shell32.dll | shlwapi.dll | user32.dll | userenv.dll | uxtheme.dll | version.dll | \
       winmm.dll | ws2_32.dll | wtsapi32.dll | api-ms-win-*.dll) ;;
     *) foreign="$foreign $dll" ;;
   esac
