@@ -119,10 +119,13 @@ nice -n 10 cmake -S "$source_dir" -B "$work/build" -G Ninja \
   { tail -n 60 "$work/configure.log" >&2; exit 1; }
 
 step "compiling (about 950 steps; progress every 100)"
-nice -n 10 cmake --build "$work/build" -j "$jobs" 2>&1 | tee "$work/build.log" |
-  awk '/^\[[0-9]+\/[0-9]+\]/ { split(substr($1, 2), n, "/"); if (n[1] % 100 == 0 || n[1] == n[2]) print "build_qt_windows:   " n[1] "/" n[2]; fflush() }
-    /error:|FAILED:/ { print; fflush() }'
-[ "${PIPESTATUS[0]}" -eq 0 ] || { echo "build_qt_windows: the build failed; see $work/build.log" >&2; exit 1; }
+if ! nice -n 10 cmake --build "$work/build" -j "$jobs" 2>&1 | tee "$work/build.log" |
+  awk '/^\[[0-9]+\/[0-9]+\]/ { step = $1; gsub(/[][]/, "", step); split(step, n, "/")
+                               if (n[1] % 100 == 0 || n[1] == n[2]) { print "build_qt_windows:   " n[1] "/" n[2]; fflush() } }
+       /error:|FAILED:/ { print; fflush() }'; then
+  echo "build_qt_windows: the build failed; see $work/build.log" >&2
+  exit 1
+fi
 
 step "installing"
 cmake --install "$work/build" >"$work/install.log" 2>&1 || { tail -n 30 "$work/install.log" >&2; exit 1; }
