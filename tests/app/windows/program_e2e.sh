@@ -123,8 +123,8 @@ wait_file_dialog() {
   return 1
 }
 
-# A message box is shown (its text can't be read here: see the README); it is screenshot
-# and closed with Enter.
+# A message box is shown; it is screenshot and closed with Enter. Its text can't be read
+# here: the box is a Qt dialog, which copies nothing on Ctrl+C as a Windows message box does.
 expect_message() {
   local box
   box=$(wait_window '^Norvane$')
