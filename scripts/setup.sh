@@ -22,6 +22,8 @@ packages=(
 windows_packages=(
   g++-mingw-w64-x86-64-posix googletest  # cross compiler; GoogleTest is built from its sources
   wine wine64                            # runs the Windows programs
+  locales                                # locale sources: Wine under another ANSI code page
+  nsis                                   # the Windows installer
 )
 
 installed() {

@@ -28,3 +28,22 @@ function(norvane_run_under_wine name)
     ENVIRONMENT "${NORVANE_WINE_ENVIRONMENT}"
     TIMEOUT 600)
 endfunction()
+
+# Wine takes the ANSI code page from the locale it is started in, and glibc knows only the
+# locales that were generated. Those the tests need are made here, in this build's own
+# folder (LOCPATH), leaving the system's alone.
+find_program(NORVANE_LOCALEDEF localedef REQUIRED)
+set(NORVANE_LOCALE_DIR ${PROJECT_BINARY_DIR}/locales)
+add_test(NAME wine_locales
+  COMMAND sh -c "[ -d \"$1/ru_RU.UTF-8\" ] || { mkdir -p \"$1\" && \"$0\" -i ru_RU -f UTF-8 \"$1/ru_RU.UTF-8\"; }"
+    ${NORVANE_LOCALEDEF} ${NORVANE_LOCALE_DIR})
+set_tests_properties(wine_locales PROPERTIES FIXTURES_SETUP wine_locales)
+
+# Makes the test `name` run in the Wine prefix in `locale`, one of those made above
+# (ru_RU.UTF-8: ANSI code page 1251).
+function(norvane_run_under_wine_in_locale name locale)
+  norvane_run_under_wine(${name})
+  set_tests_properties(${name} PROPERTIES
+    FIXTURES_REQUIRED "wine;wine_locales"
+    ENVIRONMENT "${NORVANE_WINE_ENVIRONMENT};LOCPATH=${NORVANE_LOCALE_DIR};LANG=${locale};LC_ALL=${locale}")
+endfunction()

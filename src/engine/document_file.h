@@ -8,7 +8,7 @@
 #include <span>
 
 // Reading and writing document files. Every file comes back byte for byte: valid UTF-8
-// is read as UTF-8, anything else as Windows-1252 bytes, and a file with a UTF-16
+// is read as UTF-8, anything else as bytes of the legacy code page, and a file with a UTF-16
 // byte-order mark as UTF-16 in its byte order. Failures throw platform::FileError, whose
 // message says what went wrong.
 namespace norvane {

@@ -1,19 +1,13 @@
 #include "engine/text_encoding.h"
 
-#include <array>
+#include "platform/legacy_code_page.h"
+
 #include <bit>
 #include <cstdint>
 #include <cstring>
 
 namespace norvane {
 namespace {
-
-// Windows-1252 from 0x80 to 0x9F; every other byte is the code point of the same number.
-// The five bytes the code page leaves undefined map to the C1 controls of their number.
-constexpr std::array<char16_t, 32> Windows1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 constexpr char32_t Replacement = 0xFFFD;
 
@@ -78,8 +72,10 @@ char* writeUtf8(char* out, char32_t codePoint) {
     return out;
 }
 
-char32_t windows1252ToUnicode(unsigned byte) {
-    return inRange(byte, 0x80, 0x9F) ? Windows1252High[byte - 0x80] : byte;
+// A byte of legacy text, as the system's legacy code page reads it.
+DecodedCharacter decodeLegacy(unsigned byte) {
+    const char32_t c = platform::legacyCodePage()[byte];
+    return {c, 1, c != Replacement};
 }
 
 bool isSurrogate(char32_t c) { return inRange(c, 0xD800, 0xDFFF); }
@@ -119,7 +115,7 @@ bool isValidUtf8(std::span<const char> bytes) {
 DecodedCharacter decodeCharacter(TextEncoding encoding, std::span<const char> units) {
     switch (encoding) {
     case TextEncoding::Legacy:
-        return {windows1252ToUnicode(byteAt(units, 0)), 1, true};
+        return decodeLegacy(byteAt(units, 0));
     case TextEncoding::Utf8:
         return decodeUtf8(units, false);
     case TextEncoding::Utf16LittleEndian:
@@ -132,8 +128,9 @@ DecodedCharacter decodeCharacter(TextEncoding encoding, std::span<const char> un
 std::optional<std::string> encodeCharacter(TextEncoding encoding, char32_t codePoint) {
     if (codePoint > 0x10FFFF || isSurrogate(codePoint)) return std::nullopt;
     if (encoding == TextEncoding::Legacy) {
-        for (unsigned byte = 0; byte < 256; ++byte)
-            if (windows1252ToUnicode(byte) == codePoint) return std::string(1, static_cast<char>(byte));
+        const platform::CodePageTable& table = platform::legacyCodePage();
+        for (unsigned byte = 0; byte < table.size(); ++byte)
+            if (table[byte] == codePoint && codePoint != Replacement) return std::string(1, static_cast<char>(byte));
         return std::nullopt;
     }
     char units[4];

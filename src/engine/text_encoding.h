@@ -14,7 +14,7 @@ namespace norvane {
 
 enum class TextEncoding {
     Utf8,
-    Legacy,  // Windows-1252
+    Legacy,  // the system's legacy code page (platform/legacy_code_page.h)
     Utf16LittleEndian,
     Utf16BigEndian,
 };

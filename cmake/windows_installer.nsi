@@ -1,0 +1,70 @@
+; The Windows installer: puts Norvane.exe into Program Files for all users, with a Start-menu
+; entry and an uninstaller that Windows lists among the installed programs. Uninstalling
+; removes all of it. Built by cmake/windows_package.cmake, which runs
+;   makensis -DPROGRAM=...\Norvane.exe -DRECORD=...\version_record.h -DICON=...\norvane.ico
+;            -DVERSION=2.1.0 -DOUTPUT=...\Norvane-2.1.0-win64-setup.exe windows_installer.nsi
+; "/S" installs and uninstalls without asking.
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+
+; The company and copyright as the program's version record gives them.
+!searchparse /file "${RECORD}" '#define NORVANE_RECORD_COMPANY_NAME "' COMPANY '"'
+!searchparse /file "${RECORD}" '#define NORVANE_RECORD_LEGAL_COPYRIGHT "' COPYRIGHT '"'
+; "setup" in the file's name is what users look for; Windows recognises the installer by it
+; too, which is what makensis warns of.
+!pragma warning disable 9000
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Norvane"
+
+Name "Norvane ${VERSION}"
+OutFile "${OUTPUT}"
+InstallDir "$PROGRAMFILES64\Norvane"
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey /LANG=1033 "ProductName" "Norvane"
+VIAddVersionKey /LANG=1033 "FileDescription" "Norvane ${VERSION} Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${COMPANY}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "${COPYRIGHT}"
+
+!include "MUI2.nsh"
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_FINISHPAGE_RUN "$INSTDIR\Norvane.exe"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+Section "Norvane"
+  SetShellVarContext all
+  SetOutPath "$INSTDIR"
+  File "${PROGRAM}"
+  WriteUninstaller "$INSTDIR\Uninstall.exe"
+  CreateShortcut "$SMPROGRAMS\Norvane.lnk" "$INSTDIR\Norvane.exe"
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Norvane"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${COMPANY}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Norvane.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+  SetShellVarContext all
+  Delete "$SMPROGRAMS\Norvane.lnk"
+  Delete "$INSTDIR\Norvane.exe"
+  Delete "$INSTDIR\Uninstall.exe"
+  RMDir "$INSTDIR"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd
