@@ -36,6 +36,17 @@ void TextPane::setDocument(Document document) {
     documentReplaced();
 }
 
+void TextPane::setReadOnly(bool readOnly) {
+    readOnly_ = readOnly;
+    if (readOnly) preedit_.clear();
+    viewport()->update();
+}
+
+bool TextPane::mayEdit() const {
+    if (readOnly_) QApplication::beep();
+    return !readOnly_;
+}
+
 void TextPane::beginChange() {
     changing_ = true;
     dragging_ = false;
@@ -136,6 +147,7 @@ void TextPane::replaceUnits(std::size_t position, std::size_t removed, std::stri
 }
 
 void TextPane::userEdit(UnitRange range, std::string_view inserted, UndoRecord::Kind kind) {
+    if (!mayEdit()) return;
     std::string removed = document_.slice(range.start, range.end - range.start);
     replaceUnits(range.start, range.end - range.start, inserted);
     emit unitsReplaced(range.start, removed, inserted);
@@ -166,7 +178,7 @@ void TextPane::deleteSelection() {
 }
 
 void TextPane::undo() {
-    if (undo_.empty()) return;
+    if (undo_.empty() || !mayEdit()) return;
     const UndoRecord::Step step = undo_.undoStep();
     const std::string insert(step.insert);
     const std::string removed = document_.slice(step.position, step.removeCount);
@@ -186,6 +198,7 @@ void TextPane::copy() const {
 }
 
 void TextPane::cut() {
+    if (!mayEdit()) return;
     copy();
     deleteSelection();
 }
