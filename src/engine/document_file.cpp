@@ -78,18 +78,26 @@ DetectedFormat detectFormat(std::span<const char> bytes) {
     return {{TextEncoding::Legacy, false}, 0};
 }
 
-Document loadDocument(const std::filesystem::path& path) {
+Document loadDocument(const std::filesystem::path& path, const ProgressReporter& progress) {
+    if (progress) progress(0);
     platform::FileContents file = platform::readWholeFile(path, capacityForText);
     const DetectedFormat detected = detectFormat({file.buffer.data(), file.size});
-    if (isUtf16(detected.format.encoding)) return readUtf16(file, detected);
-    if (detected.markLength > 0)
-        std::memmove(file.buffer.data(), file.buffer.data() + detected.markLength, file.size - detected.markLength);
-    return Document(GapArray<char>(std::move(file.buffer), file.size - detected.markLength), detected.format);
+    Document document;
+    if (isUtf16(detected.format.encoding)) {
+        document = readUtf16(file, detected);
+    } else {
+        if (detected.markLength > 0)
+            std::memmove(file.buffer.data(), file.buffer.data() + detected.markLength, file.size - detected.markLength);
+        document = Document(GapArray<char>(std::move(file.buffer), file.size - detected.markLength), detected.format);
+    }
+    if (progress) progress(100);
+    return document;
 }
 
-void saveDocument(const Document& document, const std::filesystem::path& path) {
+void saveDocument(const Document& document, const std::filesystem::path& path, const ProgressReporter& progress) {
     const FileFormat format = document.format();
     const bool bigEndian = format.encoding == TextEncoding::Utf16BigEndian;
+    if (progress) progress(0);
     platform::writeFileAtomically(path, [&](platform::ByteSink& sink) {
         if (format.byteOrderMark) {
             const std::string_view mark = markOf(format.encoding);
@@ -111,6 +119,7 @@ void saveDocument(const Document& document, const std::filesystem::path& path) {
         }
         sink.write(closing.data(), closing.size());
     });
+    if (progress) progress(100);
 }
 
 }  // namespace norvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/document.h"
+#include "engine/progress.h"
 #include "engine/text_encoding.h"
 
 #include <cstddef>
@@ -20,12 +21,14 @@ struct DetectedFormat {
 
 DetectedFormat detectFormat(std::span<const char> bytes);
 
-Document loadDocument(const std::filesystem::path& path);
+// Both may run on a worker thread and report their progress from it.
+Document loadDocument(const std::filesystem::path& path, const ProgressReporter& progress = {});
 
 // Saves the document as the file at `path` as platform::writeFileAtomically does: on
 // failure the old file keeps its bytes.
 // A closing CR LF is added unless the text already ends in one (an empty document is
 // written as CR LF alone).
-void saveDocument(const Document& document, const std::filesystem::path& path);
+void saveDocument(const Document& document, const std::filesystem::path& path,
+                  const ProgressReporter& progress = {});
 
 }  // namespace norvane
