@@ -79,16 +79,17 @@ DetectedFormat detectFormat(std::span<const char> bytes) {
 }
 
 Document loadDocument(const std::filesystem::path& path, const ProgressReporter& progress) {
+    if (progress) progress(0);
     platform::FileContents file = platform::readWholeFile(path, capacityForText);
     const DetectedFormat detected = detectFormat({file.buffer.data(), file.size});
+    Document document;
     if (isUtf16(detected.format.encoding)) {
-        Document document = readUtf16(file, detected);
-        if (progress) progress(100);
-        return document;
+        document = readUtf16(file, detected);
+    } else {
+        if (detected.markLength > 0)
+            std::memmove(file.buffer.data(), file.buffer.data() + detected.markLength, file.size - detected.markLength);
+        document = Document(GapArray<char>(std::move(file.buffer), file.size - detected.markLength), detected.format);
     }
-    if (detected.markLength > 0)
-        std::memmove(file.buffer.data(), file.buffer.data() + detected.markLength, file.size - detected.markLength);
-    Document document(GapArray<char>(std::move(file.buffer), file.size - detected.markLength), detected.format);
     if (progress) progress(100);
     return document;
 }
@@ -96,6 +97,7 @@ Document loadDocument(const std::filesystem::path& path, const ProgressReporter&
 void saveDocument(const Document& document, const std::filesystem::path& path, const ProgressReporter& progress) {
     const FileFormat format = document.format();
     const bool bigEndian = format.encoding == TextEncoding::Utf16BigEndian;
+    if (progress) progress(0);
     platform::writeFileAtomically(path, [&](platform::ByteSink& sink) {
         if (format.byteOrderMark) {
             const std::string_view mark = markOf(format.encoding);

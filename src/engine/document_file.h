@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/document.h"
-#include "engine/line_fixer.h"
+#include "engine/progress.h"
 #include "engine/text_encoding.h"
 
 #include <cstddef>
@@ -21,6 +21,7 @@ struct DetectedFormat {
 
 DetectedFormat detectFormat(std::span<const char> bytes);
 
+// Both may run on a worker thread and report their progress from it.
 Document loadDocument(const std::filesystem::path& path, const ProgressReporter& progress = {});
 
 // Saves the document as the file at `path` as platform::writeFileAtomically does: on

@@ -1,14 +1,9 @@
 #pragma once
 
 #include "engine/document.h"
-
-#include <functional>
+#include "engine/progress.h"
 
 namespace norvane {
-
-// Receives the progress of a long pass as a percentage: 0 to 100, never decreasing, the
-// last call 100.
-using ProgressReporter = std::function<void(int percent)>;
 
 // Replaces every LF of the document, the first character included, with CR LF, in one
 // linear pass. A LF that already follows a CR is replaced all the same, so CR LF becomes

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/line_fixer.h"
+#include "engine/progress.h"
 
 #include <QObject>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/line_fixer.h"
+#include "engine/progress.h"
 #include "ui/main/common_dialog.h"
 #include "ui/main/file_prompter.h"
 #include "ui/controls/message_sink.h"
