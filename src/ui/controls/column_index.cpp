@@ -13,25 +13,88 @@ std::size_t lastAtOrBefore(const std::vector<T>& values, T value) {
     return static_cast<std::size_t>(std::distance(values.begin(), after)) - 1;
 }
 
+// The first character boundary at or after `offset` of the line's text in [start, end): a unit
+// that continues no sequence starts a character, and so does the unit behind a whole one.
+std::size_t characterBoundaryFrom(const Document& document, std::size_t start, std::size_t end, std::size_t offset) {
+    const TextEncoding encoding = document.format().encoding;
+    if (encoding == TextEncoding::Legacy) return offset;
+    const std::size_t from = offset > MaxTrail ? offset - MaxTrail : 0;
+    char units[2 * MaxCharacterUnits];
+    const std::size_t count = std::min(end - start - from, sizeof units);
+    document.units().copyTo(start + from, count, units);
+    // Walk from the last unit at or before `offset` that starts a sequence; with none within
+    // MaxTrail units, no character reaches over `offset`.
+    std::size_t at = offset - from;
+    while (at > 0 && isUtf8Continuation(units[at])) --at;
+    if (isUtf8Continuation(units[at])) return offset;
+    while (at < offset - from) at += decodeCharacter(encoding, std::span<const char>(units, count).subspan(at)).length;
+    return from + at;
+}
+
 }  // namespace
 
-ColumnIndex::ColumnIndex(const Document& document, std::size_t start, std::size_t end) {
-    addChunks(document, start, end, 0, end - start, chunks_);
+ColumnIndex::ColumnIndex(const Document& document, std::size_t start, std::size_t end, std::size_t eagerUnits)
+    : start_(start), end_(end) {
+    if (end - start <= eagerUnits) {
+        addChunks(document, start, end, 0, end - start, chunks_);
+        recount(0);
+    } else {
+        addEstimatedChunks(document, start, end);
+    }
+}
+
+void ColumnIndex::addEstimatedChunks(const Document& document, std::size_t start, std::size_t end) {
+    const std::size_t length = end - start;
+    for (std::size_t from = 0; from < length;) {
+        const std::size_t next =
+            length - from <= ChunkUnits ? length : characterBoundaryFrom(document, start, end, from + ChunkUnits);
+        chunks_.push_back({next - from, false, false, 0, 0});
+        offsets_.push_back(next);
+        from = next;
+    }
+    // Chunks spread over the line, measured, give the cells a unit makes in the rest.
+    constexpr std::size_t Samples = 64;
+    std::uint64_t cells = 0, units = 0;
+    for (std::size_t i = 0; i < Samples; ++i) {
+        const std::size_t k = i * chunks_.size() / Samples;
+        if (chunks_[k].measured) continue;
+        chunks_[k] = measureChunk(document, start + offsets_[k], chunks_[k].length, end);
+        cells += chunks_[k].apply(0);
+        units += chunks_[k].length;
+    }
+    for (Chunk& chunk : chunks_)
+        if (!chunk.measured) chunk.lead = units ? (chunk.length * cells + units / 2) / units : chunk.length;
     recount(0);
 }
 
-Cell ColumnIndex::boundaryAtOffset(std::size_t offset) const {
+Cell ColumnIndex::boundaryAtOffset(const Document& document, std::size_t offset) {
     const std::size_t k = lastAtOrBefore(offsets_, offset);
+    if (k < chunks_.size()) measure(document, k);
     return {offsets_[k], columns_[k]};
 }
 
-Cell ColumnIndex::boundaryAtColumn(std::uint64_t column) const {
-    const std::size_t k = lastAtOrBefore(columns_, column);
+Cell ColumnIndex::boundaryAtColumn(const Document& document, std::uint64_t column) {
+    std::size_t k = lastAtOrBefore(columns_, column);
+    // Measured, a chunk may end before the column, which then lies in a later one.
+    while (k < chunks_.size() && !chunks_[k].measured) {
+        measure(document, k);
+        k = lastAtOrBefore(columns_, column);
+    }
     return {offsets_[k], columns_[k]};
+}
+
+void ColumnIndex::measure(const Document& document, std::size_t k) {
+    if (chunks_[k].measured) return;
+    const std::size_t length = chunks_[k].length;
+    chunks_[k] = measureChunk(document, start_ + offsets_[k], length, end_);
+    chunks_[k].length = length;  // its ends are character boundaries: the walk stops on them
+    recount(k);
 }
 
 void ColumnIndex::edited(const Document& document, std::size_t start, std::size_t end, std::size_t offset,
                          std::size_t removed, std::size_t inserted) {
+    start_ = start;
+    end_ = end;
     const std::size_t newLength = end - start;
     const auto shifted = [&](std::size_t oldOffset) { return oldOffset - removed + inserted; };
     if (chunks_.empty()) {
