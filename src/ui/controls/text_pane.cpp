@@ -9,6 +9,7 @@
 #include <QClipboard>
 
 #include <algorithm>
+#include <utility>
 
 namespace norvane::ui {
 
@@ -30,10 +31,11 @@ TextPane::TextPane(QWidget* parent) : QAbstractScrollArea(parent) {
 
 TextPane::~TextPane() = default;
 
-void TextPane::setDocument(Document document) {
+Document TextPane::setDocument(Document document) {
     Q_ASSERT(!changing_);
-    document_ = std::move(document);
+    std::swap(document_, document);
     documentReplaced();
+    return document;
 }
 
 void TextPane::setReadOnly(bool readOnly) {

@@ -41,9 +41,10 @@ public:
     explicit TextPane(QWidget* parent = nullptr);
     ~TextPane() override;
 
-    // The document shown. Replacing it puts the caret at the start and scrolls home.
+    // The document shown. Replacing it puts the caret at the start and scrolls home; the
+    // document replaced is handed back, for the caller to free where that costs no frame.
     const Document& document() const { return document_; }
-    void setDocument(Document document);
+    Document setDocument(Document document);
 
     // Runs `change` on the document (for passes such as the line-ending fixer) and then
     // refreshes the view as after setDocument, keeping the document. While `change` runs

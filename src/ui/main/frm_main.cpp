@@ -223,7 +223,10 @@ void frmMain::loadFile(const std::filesystem::path& path, std::function<void()> 
                 failed();
                 return;
             }
-            txtMain->setDocument(std::move(*document));
+            auto previous = std::make_shared<Document>(txtMain->setDocument(std::move(*document)));
+            release_ = std::make_unique<BackgroundJob>(
+                [previous = std::move(previous)](const ProgressReporter&) mutable { previous.reset(); }, [](int) {},
+                [this](std::exception_ptr) { release_.release()->deleteLater(); });
             fixable_ = true;
             updateCommands();
             loaded();

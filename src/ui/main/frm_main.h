@@ -111,6 +111,8 @@ private:
     bool fixing_ = false;
     bool closeWhenDone_ = false;  // closing waits for the fix or the save to end
     std::unique_ptr<BackgroundJob> job_;
+    // Frees a document the pane no longer shows: for one of a GB that takes a while.
+    std::unique_ptr<BackgroundJob> release_;
     Job jobKind_ = Job::Loading;
     // The control that had the focus when a job disabled it, given it back at the job's end.
     QPointer<QWidget> focusBeforeJob_;
