@@ -313,6 +313,11 @@ void frmMain::updateCommands() {
     butSaveFile->setEnabled(idle);
     butSaveFileAs->setEnabled(idle);
     txtMain->setReadOnly(!idle);
+    // The pointer says that the window works on while it answers.
+    if (idle)
+        unsetCursor();
+    else
+        setCursor(Qt::BusyCursor);
 }
 
 void frmMain::butSaveFile_Click() {
