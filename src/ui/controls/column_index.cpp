@@ -76,7 +76,7 @@ ColumnIndex::Chunk ColumnIndex::measureChunk(const Document& document, std::size
     const TextEncoding encoding = document.format().encoding;
     char units[ChunkUnits + MaxTrail];
     const std::size_t count = std::min(end - chunkStart, target + MaxTrail);
-    document.units().copyTo(chunkStart, count, units);
+    document.copyTo(chunkStart, count, units);
     const std::span<const char> run(units, count);
     const std::size_t limit = std::min(target, count);
 
