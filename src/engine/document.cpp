@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
@@ -83,94 +84,127 @@ std::string Document::slice(std::size_t position, std::size_t count) const {
     return piece;
 }
 
-void Document::copyTo(std::size_t position, std::size_t count, char* out) const {
-    forEachRun(position, count, [&](std::span<const char> run) {
-        std::memcpy(out, run.data(), run.size());
-        out += run.size();
-    });
-}
-
-void Document::forEachRun(std::size_t position, std::size_t count,
-                          const std::function<void(std::span<const char>)>& take) const {
+void Document::forEachPiecePart(std::size_t position, std::size_t count,
+                                const std::function<void(const Piece&, std::size_t, std::size_t)>& take) const {
     while (count > 0) {
         const std::size_t i = pieceAt(position);
         const Piece& piece = pieces_[i];
         const std::size_t offset = position - starts_[i], part = std::min(count, piece.length() - offset);
-        if (piece.crs == 0)
-            take({storeOf(piece).data() + piece.from + offset, part});
-        else
-            expand(piece, offset, part, take);
+        take(piece, offset, part);
         position += part;
         count -= part;
     }
 }
 
-// Writes the piece's units into a buffer, a CR run in front of each LF, and hands the
-// buffer on whenever it fills. Groups of 16 bytes without an LF are copied whole.
-void Document::expand(const Piece& piece, std::size_t offset, std::size_t count,
-                      const std::function<void(std::span<const char>)>& take) const {
-    constexpr std::size_t LargestBuffer = 64 << 10;
+void Document::copyTo(std::size_t position, std::size_t count, char* out) const {
+    forEachPiecePart(position, count, [&](const Piece& piece, std::size_t offset, std::size_t part) {
+        if (piece.crs == 0)
+            std::memcpy(out, storeOf(piece).data() + piece.from + offset, part);
+        else
+            expandInto(piece, offset, part, out);
+        out += part;
+    });
+}
+
+void Document::forEachRun(std::size_t position, std::size_t count,
+                          const std::function<void(std::span<const char>)>& take) const {
+    constexpr std::size_t BufferSize = 256 << 10;
+    std::vector<char> buffer;
+    forEachPiecePart(position, count, [&](const Piece& piece, std::size_t offset, std::size_t part) {
+        if (piece.crs == 0) {
+            take({storeOf(piece).data() + piece.from + offset, part});
+            return;
+        }
+        buffer.resize(std::min(BufferSize, part));
+        for (std::size_t done = 0; done < part;) {
+            const std::size_t step = std::min(buffer.size(), part - done);
+            expandInto(piece, offset + done, step, buffer.data());
+            take({buffer.data(), step});
+            done += step;
+        }
+    });
+}
+
+namespace {
+
+constexpr std::size_t Block = 64;
+
+#ifdef NORVANE_HAVE_SSE2
+std::uint64_t lineFeedsOfBlock(const char* at) {
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    std::uint64_t mask = 0;
+    for (int part = 3; part >= 0; --part) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * part));
+        mask = mask << 16 | static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineFeed)));
+    }
+    return mask;
+}
+
+// Copies a whole block, whatever part of it is needed: four loads and four stores cost
+// less than deciding how many.
+void copyOver(char* out, const char* from) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 32));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 48));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), b);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 32), c);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 48), d);
+}
+#endif
+
+}  // namespace
+
+// Writes `count` units of the piece from `offset` on, a CR run in front of each LF. A block
+// of 64 bytes is moved as a whole block copied from the start of each segment between LFs;
+// what a copy writes beyond its segment is written over by what follows, so blocks go this
+// way only while more than that is still to come.
+void Document::expandInto(const Piece& piece, std::size_t offset, std::size_t count, char* out) const {
     const TextStore& store = storeOf(piece);
+    const char* const bytes = store.data();
     const std::size_t crs = piece.crs;
-    // Room for one group, each of whose bytes may be an LF with its CRs.
-    const std::size_t groupRoom = 16 * (crs + 1);
-    const std::size_t capacity = std::max(std::min(LargestBuffer, count + groupRoom), groupRoom);
-    std::vector<char> buffer(capacity);
-    std::size_t used = 0;
     const TextStore::Located located = store.locate(piece.from, crs, offset);
     std::size_t position = located.position, skip = located.intoUnit;
     while (count > 0) {
-        if (used > 0 && used + groupRoom > capacity) {
-            take({buffer.data(), used});
-            used = 0;
-        }
 #ifdef NORVANE_HAVE_SSE2
-        if (skip == 0 && position + 16 <= piece.to && count >= groupRoom) {
-            const __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i*>(store.data() + position));
-            auto lineFeeds =
-                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(group, _mm_set1_epi8('\n'))));
-            if (lineFeeds == 0) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer.data() + used), group);
-                used += 16;
-            } else {
-                const std::size_t before = used;
-                std::size_t from = 0;
-                for (; lineFeeds; lineFeeds &= lineFeeds - 1) {
-                    const auto at = static_cast<std::size_t>(std::countr_zero(lineFeeds));
-                    std::memcpy(buffer.data() + used, store.data() + position + from, at - from);
-                    used += at - from;
-                    std::memset(buffer.data() + used, '\r', crs);
-                    used += crs;
-                    buffer[used++] = '\n';
-                    from = at + 1;
-                }
-                std::memcpy(buffer.data() + used, store.data() + position + from, 16 - from);
-                used += 16 - from;
-                count -= used - before - 16;  // the CRs
+        if (skip == 0 && position + 2 * Block <= piece.to && count >= Block * (crs + 2)) {
+            const char* const source = bytes + position;
+            std::uint64_t lineFeeds = lineFeedsOfBlock(source);
+            char* const begin = out;
+            std::size_t from = 0;
+            for (; lineFeeds; lineFeeds &= lineFeeds - 1) {
+                const auto at = static_cast<std::size_t>(std::countr_zero(lineFeeds));
+                copyOver(out, source + from);
+                out += at - from;
+                if (crs == 1)
+                    *out++ = '\r';
+                else
+                    out = std::fill_n(out, crs, '\r');
+                *out++ = '\n';
+                from = at + 1;
             }
-            position += 16;
-            count -= 16;
+            copyOver(out, source + from);
+            out += Block - from;
+            position += Block;
+            count -= static_cast<std::size_t>(out - begin);
             continue;
         }
 #endif
         if (position >= piece.to) {
             // Fewer LFs than counted: the file changed under the text (see sourceChanged).
-            const std::size_t fill = std::min(count, capacity - used);
-            std::memset(buffer.data() + used, '\0', fill);
-            used += fill;
-            count -= fill;
-            continue;
+            out = std::fill_n(out, count, '\0');
+            return;
         }
         // One unit, or what is left of it.
-        const char c = store[position];
+        const char c = bytes[position];
         const std::size_t width = c == '\n' ? crs + 1 : 1;
-        for (; skip < width && count > 0; ++skip, --count) buffer[used++] = skip + 1 < width ? '\r' : c;
+        for (; skip < width && count > 0; ++skip, --count) *out++ = skip + 1 < width ? '\r' : c;
         if (skip == width) {
             ++position;
             skip = 0;
         }
     }
-    if (used > 0) take({buffer.data(), used});
 }
 
 std::size_t Document::splitAt(std::size_t position) {

@@ -98,8 +98,11 @@ private:
     std::size_t splitAt(std::size_t position);
     // The unit `offset` units into a piece.
     char unitOf(const Piece& piece, std::size_t offset) const;
-    void expand(const Piece& piece, std::size_t offset, std::size_t count,
-                const std::function<void(std::span<const char>)>& take) const;
+    // Hands each piece's part of a range to `take`: the piece, the offset into it, the count.
+    void forEachPiecePart(std::size_t position, std::size_t count,
+                          const std::function<void(const Piece&, std::size_t, std::size_t)>& take) const;
+    // Writes `count` units of a piece from `offset` on.
+    void expandInto(const Piece& piece, std::size_t offset, std::size_t count, char* out) const;
 
     TextStore original_, added_;
     std::vector<Piece> pieces_;
