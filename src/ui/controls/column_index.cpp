@@ -21,7 +21,7 @@ std::size_t characterBoundaryFrom(const Document& document, std::size_t start, s
     const std::size_t from = offset > MaxTrail ? offset - MaxTrail : 0;
     char units[2 * MaxCharacterUnits];
     const std::size_t count = std::min(end - start - from, sizeof units);
-    document.units().copyTo(start + from, count, units);
+    document.copyTo(start + from, count, units);
     // Walk from the last unit at or before `offset` that starts a sequence; with none within
     // MaxTrail units, no character reaches over `offset`.
     std::size_t at = offset - from;
@@ -139,7 +139,7 @@ ColumnIndex::Chunk ColumnIndex::measureChunk(const Document& document, std::size
     const TextEncoding encoding = document.format().encoding;
     char units[ChunkUnits + MaxTrail];
     const std::size_t count = std::min(end - chunkStart, target + MaxTrail);
-    document.units().copyTo(chunkStart, count, units);
+    document.copyTo(chunkStart, count, units);
     const std::span<const char> run(units, count);
     const std::size_t limit = std::min(target, count);
 
