@@ -8,7 +8,7 @@ namespace {
 // Long lines whose index is kept; the one used longest ago goes first.
 constexpr std::size_t MaxIndexedLines = 8;
 // Lines looked at for the first estimate of the widest line.
-constexpr std::size_t SampledLines = 1 << 16;
+constexpr std::size_t SampledLines = 4096;
 
 }  // namespace
 
