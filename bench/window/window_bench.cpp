@@ -428,6 +428,21 @@ void reportRatio(const char* what, double ratio, double bar) {
     std::printf("    %-46s %9.2f x    bar %5.2f x   %s\n", what, ratio, bar, verdict(ratio <= bar));
 }
 
+// Whether two files hold the same bytes, read a block at a time.
+bool sameBytes(const fs::path& a, const fs::path& b) {
+    if (fs::file_size(a) != fs::file_size(b)) return false;
+    std::ifstream first(a, std::ios::binary), second(b, std::ios::binary);
+    std::vector<char> blockA(1 << 20), blockB(1 << 20);
+    while (first && second) {
+        first.read(blockA.data(), static_cast<std::streamsize>(blockA.size()));
+        second.read(blockB.data(), static_cast<std::streamsize>(blockB.size()));
+        if (first.gcount() != second.gcount() ||
+            std::memcmp(blockA.data(), blockB.data(), static_cast<std::size_t>(first.gcount())) != 0)
+            return false;
+    }
+    return true;
+}
+
 // Runs the program, unix2dos and sed in turn on copies of `input`, each run starting with a
 // different one, and prints the figures.
 void compare(Bench& bench, const fs::path& input, const fs::path& folder, int runs, Cache cache, const char* label,
@@ -459,8 +474,7 @@ void compare(Bench& bench, const fs::path& input, const fs::path& folder, int ru
             case 2: figures.sed.push_back(runChild({"sed", "-i", "s/$/\\r/", sedCopy.string()}).seconds); break;
             }
         }
-        const std::string result = readFile(ours);
-        figures.identical = figures.identical && result == readFile(theirs) && result == readFile(sedCopy);
+        figures.identical = figures.identical && sameBytes(ours, theirs) && sameBytes(ours, sedCopy);
     }
     std::printf("  %s, %s cache, %.0f MB, best of %d interleaved runs%s:\n", label,
                 cold ? "cold" : (cache == Cache::Cold ? "warm (could not drop the cache)" : "warm"), size / 1e6, runs,
@@ -517,6 +531,7 @@ pid_t startWindowManager(Watcher& x) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is known
     bool withCold = true;
     const BenchOptions options = parseOptions(argc, argv, {100, 3}, [&](int index) {
         if (std::string(argv[index]) != "--no-cold") return 0;
