@@ -44,21 +44,21 @@ ColumnIndex::ColumnIndex(const Document& document, std::size_t start, std::size_
 }
 
 void ColumnIndex::addEstimatedChunks(const Document& document, std::size_t start, std::size_t end) {
+    // Cut every ChunkUnits units, reading nothing: the file's pages stay untouched until a
+    // chunk is measured. A short remainder joins the last chunk.
     const std::size_t length = end - start;
-    for (std::size_t from = 0; from < length;) {
-        const std::size_t next =
-            length - from <= ChunkUnits ? length : characterBoundaryFrom(document, start, end, from + ChunkUnits);
-        chunks_.push_back({next - from, false, false, 0, 0});
-        offsets_.push_back(next);
-        from = next;
-    }
+    const std::size_t count = std::max<std::size_t>(1, length / ChunkUnits);
+    chunks_.assign(count, Chunk{ChunkUnits, false, false, 0, 0});
+    chunks_.back().length = length - (count - 1) * ChunkUnits;
+    offsets_.resize(count + 1);
+    for (std::size_t k = 0; k <= count; ++k) offsets_[k] = std::min(k * ChunkUnits, length);
     // Chunks spread over the line, measured, give the cells a unit makes in the rest.
     constexpr std::size_t Samples = 64;
     std::uint64_t cells = 0, units = 0;
     for (std::size_t i = 0; i < Samples; ++i) {
-        const std::size_t k = i * chunks_.size() / Samples;
+        const std::size_t k = i * count / Samples;
         if (chunks_[k].measured) continue;
-        chunks_[k] = measureChunk(document, start + offsets_[k], chunks_[k].length, end);
+        measureInPlace(document, k);
         cells += chunks_[k].apply(0);
         units += chunks_[k].length;
     }
@@ -68,8 +68,12 @@ void ColumnIndex::addEstimatedChunks(const Document& document, std::size_t start
 }
 
 Cell ColumnIndex::boundaryAtOffset(const Document& document, std::size_t offset) {
-    const std::size_t k = lastAtOrBefore(offsets_, offset);
-    if (k < chunks_.size()) measure(document, k);
+    std::size_t k = lastAtOrBefore(offsets_, offset);
+    // Measured, a chunk may start a little later, behind a character its cut fell into.
+    while (k < chunks_.size() && !chunks_[k].measured) {
+        measure(document, k);
+        k = lastAtOrBefore(offsets_, offset);
+    }
     return {offsets_[k], columns_[k]};
 }
 
@@ -85,10 +89,23 @@ Cell ColumnIndex::boundaryAtColumn(const Document& document, std::uint64_t colum
 
 void ColumnIndex::measure(const Document& document, std::size_t k) {
     if (chunks_[k].measured) return;
-    const std::size_t length = chunks_[k].length;
-    chunks_[k] = measureChunk(document, start_ + offsets_[k], length, end_);
-    chunks_[k].length = length;  // its ends are character boundaries: the walk stops on them
-    recount(k);
+    measureInPlace(document, k);
+    recount(k > 0 ? k - 1 : 0);
+}
+
+void ColumnIndex::measureInPlace(const Document& document, std::size_t k) {
+    // An end that is not yet a character boundary moves to the next one; the neighbour that
+    // shares it is then not measured either (measuring it moved their end already), and
+    // keeps its estimate.
+    const std::size_t from = k == 0 ? 0 : characterBoundaryFrom(document, start_, end_, offsets_[k]);
+    const std::size_t to =
+        k + 1 == chunks_.size() ? offsets_[k + 1] : characterBoundaryFrom(document, start_, end_, offsets_[k + 1]);
+    if (k > 0) chunks_[k - 1].length += from - offsets_[k];
+    if (k + 1 < chunks_.size()) chunks_[k + 1].length -= to - offsets_[k + 1];
+    offsets_[k] = from;
+    offsets_[k + 1] = to;
+    chunks_[k] = measureChunk(document, start_ + from, to - from, end_);
+    chunks_[k].length = to - from;  // its ends are character boundaries: the walk stops on them
 }
 
 void ColumnIndex::edited(const Document& document, std::size_t start, std::size_t end, std::size_t offset,
@@ -111,8 +128,11 @@ void ColumnIndex::edited(const Document& document, std::size_t start, std::size_
     std::size_t k = static_cast<std::size_t>(
         std::distance(offsets_.begin(), std::lower_bound(offsets_.begin(), offsets_.end(), offset + removed)));
     k = std::clamp(k, first + 1, chunks_.size());
+    // A chunk not yet measured may have been cut inside a character: the chunks are redone
+    // from the character boundary behind its cut, which still lies before the edit.
+    std::size_t reached = first == 0 ? 0 : characterBoundaryFrom(document, start, end, offsets_[first]);
+    if (first > 0) chunks_[first - 1].length += reached - offsets_[first];
     std::vector<Chunk> fresh;
-    std::size_t reached = offsets_[first];
     for (;;) {
         const std::size_t target = k < chunks_.size() ? shifted(offsets_[k]) : newLength;
         reached = addChunks(document, start, end, reached, target, fresh);
@@ -121,7 +141,7 @@ void ColumnIndex::edited(const Document& document, std::size_t start, std::size_
     }
     chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(first), chunks_.begin() + static_cast<std::ptrdiff_t>(k));
     chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(first), fresh.begin(), fresh.end());
-    recount(first);
+    recount(first > 0 ? first - 1 : 0);
 }
 
 std::size_t ColumnIndex::addChunks(const Document& document, std::size_t start, std::size_t end, std::size_t from,

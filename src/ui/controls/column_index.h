@@ -18,9 +18,9 @@ namespace norvane::ui {
 // column to a tab stop and the rest of the chunk adds a fixed amount from there.
 //
 // A line longer than EagerUnits is measured lazily, so that reaching any place of a line of
-// a GB costs a few chunks, not the line: its chunks are cut at character boundaries near
-// every ChunkUnits units, and one not yet measured counts as many cells as a sample of the
-// line gives for its units, until a query measures it. Columns are then exact between the
+// a GB costs a few chunks, not the line: it is cut every ChunkUnits units without being read,
+// and a chunk not yet measured counts as many cells as a sample of the line gives for its
+// units, until a query measures it and moves its ends to character boundaries. Columns are then exact between the
 // chunks measured (everywhere near the places asked for, always within a chunk and the one
 // after it), and every chunk measured keeps its columns until an edit; only the columns
 // behind a chunk measured later move, by what its estimate was off.
@@ -68,9 +68,11 @@ private:
                           std::size_t until, std::vector<Chunk>& out) const;
     Chunk measureChunk(const Document& document, std::size_t chunkStart, std::size_t target,
                        std::size_t end) const;
-    // Cuts the line into chunks without measuring them, sampling a few for the estimate.
+    // Cuts the line into chunks without reading it, measuring a sample for the estimate.
     void addEstimatedChunks(const Document& document, std::size_t start, std::size_t end);
+    // Measures a chunk; measureInPlace leaves the columns behind it to recount().
     void measure(const Document& document, std::size_t chunk);
+    void measureInPlace(const Document& document, std::size_t chunk);
     void recount(std::size_t fromChunk);
 
     std::size_t start_ = 0, end_ = 0;        // where the line's text runs in the document

@@ -239,6 +239,37 @@ TEST(ColumnIndex, ALazyIndexIsExactNearThePlacesAskedFor) {
     }
 }
 
+// Edits anywhere in a lazily indexed line, also inside chunks not yet measured whose cut
+// falls inside a character, leave every column exact for a pass along the line in order.
+TEST(ColumnIndex, ALazyIndexFollowsEditsAnywhere) {
+    std::mt19937 random(12);
+    // Without CR no edit can make a CR LF and split the line.
+    const auto withoutCr = [](std::string text) {
+        std::replace(text.begin(), text.end(), '\r', 'r');
+        return text;
+    };
+    // Long enough that most chunks are neither sampled nor next to a sampled one.
+    Document document(withoutCr(mixedText(random, 1000 * ColumnIndex::ChunkUnits)));
+    ColumnIndex index(document, 0, document.size(), 0);
+    for (int round = 0; round < 100; ++round) {
+        const std::size_t position = random() % document.size();
+        const std::size_t removed = std::min<std::size_t>(random() % 6, document.size() - position);
+        const std::string inserted = withoutCr(mixedText(random, random() % 8));
+        document.replace(position, removed, inserted);
+        index.edited(document, 0, document.size(), position, removed, inserted.size());
+        if (round % 3 == 0) index.boundaryAtOffset(document, random() % document.size());
+    }
+    const std::vector<Cell> cells = countColumns(document, 0);
+    std::vector<std::int64_t> columnAt(document.size() + 1, -1);
+    for (const Cell& cell : cells) columnAt[cell.position] = static_cast<std::int64_t>(cell.column);
+    ASSERT_EQ(index.length(), document.size());
+    for (const Cell& cell : cells) {
+        const Cell start = index.boundaryAtOffset(document, cell.position);
+        ASSERT_EQ(columnAt[start.position], static_cast<std::int64_t>(start.column)) << "at " << cell.position;
+    }
+    EXPECT_EQ(index.width(), cells.back().column);
+}
+
 TEST(LineColumns, EditsThatSplitOrJoinLinesRenumberThem) {
     std::mt19937 random(5);
     const std::string longLine = mixedText(random, 30'000);
