@@ -16,7 +16,7 @@
 //   - peak memory: the largest resident set (VmHWM) and anonymous memory (RssAnon) of the
 //     program, as ratios to the file (bar: <= 1.2 x for text), and the resident set beyond
 //     what the program holds with a one-line file (its libraries, fonts, ...).
-// Usage: norvane_window_bench [--size-mb N] [--runs N] [--no-cold]
+// Usage: norvane_window_bench [--size-mb N] [--runs N] [--no-cold] [--interactions-only]
 
 #include "support/bench_support.h"
 
@@ -532,10 +532,15 @@ pid_t startWindowManager(Watcher& x) {
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is known
-    bool withCold = true;
+    bool withCold = true, withJobs = true;
     const BenchOptions options = parseOptions(argc, argv, {100, 3}, [&](int index) {
-        if (std::string(argv[index]) != "--no-cold") return 0;
-        withCold = false;
+        const std::string argument = argv[index];
+        if (argument == "--no-cold")
+            withCold = false;
+        else if (argument == "--interactions-only")
+            withJobs = false;
+        else
+            return 0;
         return 1;
     });
     Watcher x;
@@ -560,8 +565,8 @@ int main(int argc, char** argv) {
     const std::size_t baseline = bench.run(small, false).memory.peakResident;
     std::printf("window: the real program in an X server with a window manager, measured from outside\n");
     for (const auto& [input, label] : {std::pair{text, "text with 5% non-ASCII bytes"}, {ascii, "ASCII text"}}) {
-        compare(bench, input, scratch.path(), options.runs, Cache::Warm, label, baseline);
-        if (withCold) compare(bench, input, scratch.path(), options.runs, Cache::Cold, label, baseline);
+        if (withJobs) compare(bench, input, scratch.path(), options.runs, Cache::Warm, label, baseline);
+        if (withJobs && withCold) compare(bench, input, scratch.path(), options.runs, Cache::Cold, label, baseline);
         interactions(bench, input, scratch.path(), label);
     }
     stopChild(manager);
