@@ -286,10 +286,10 @@ std::size_t Document::lineStart(std::size_t line) const {
         --k;
     }
     if (piece.crs > 0) {
-        const std::size_t lineFeed = store.lineFeedAt(store.lineFeedsBefore(piece.from) + k);
+        const std::size_t lineFeed = store.lineFeedAt(piece.from, k);
         return starts_[i] + (lineFeed - piece.from) + piece.crs * (k + 1) + 1;
     }
-    const std::size_t lineFeed = store.pairAt(store.pairsBefore(piece.from + 1) + k);
+    const std::size_t lineFeed = store.pairAt(piece.from + 1, k);
     return starts_[i] + (lineFeed - piece.from) + 1;
 }
 

@@ -68,7 +68,8 @@ public:
 
     // True once the file the text is read from was cut short or written to by another
     // program while the document was open: the text may then hold NUL bytes or other bytes
-    // where the file's were, and saving it is refused (see saveDocument).
+    // where the file's were, and saving it over that file is refused (see saveDocument).
+    // The program never ends for it (see platform::MappedFile).
     bool sourceChanged() const;
     // Whether the text is still read from the file at `path` (a hard link to it included).
     bool readsFrom(const std::filesystem::path& path) const;

@@ -165,12 +165,18 @@ std::size_t TextStore::scanForNth(std::size_t position, std::size_t n, bool pair
     return size_;
 }
 
-std::size_t TextStore::lineFeedAt(std::size_t n) const {
+// A match within a block of `from` is scanned for from there; one further away is found
+// by its block.
+std::size_t TextStore::lineFeedAt(std::size_t from, std::size_t n) const {
+    if (countIn(from, std::min(size_, from + BlockSize)).lineFeeds > n) return scanForNth(from, n, false);
+    n += lineFeedsBefore(from);
     const std::size_t block = blockWithNth(lineFeedsBefore_, n);
     return scanForNth(block * BlockSize, n - lineFeedsBefore_[block], false);
 }
 
-std::size_t TextStore::pairAt(std::size_t n) const {
+std::size_t TextStore::pairAt(std::size_t from, std::size_t n) const {
+    if (countIn(from, std::min(size_, from + BlockSize)).pairs > n) return scanForNth(from, n, true);
+    n += pairsBefore(from);
     const std::size_t block = blockWithNth(pairsBefore_, n);
     return scanForNth(block * BlockSize, n - pairsBefore_[block], true);
 }

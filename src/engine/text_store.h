@@ -48,9 +48,10 @@ public:
     // LFs in [begin, end); CR LF pairs whose LF is in [begin, end).
     std::size_t lineFeedsIn(std::size_t begin, std::size_t end) const;
     std::size_t pairsIn(std::size_t begin, std::size_t end) const;
-    // The position of LF number `n` (from 0), or of the LF of pair number `n`.
-    std::size_t lineFeedAt(std::size_t n) const;
-    std::size_t pairAt(std::size_t n) const;
+    // The position of the `n`th LF (from 0) from `from` on, or of the LF of the `n`th pair
+    // whose LF is there; there must be that many.
+    std::size_t lineFeedAt(std::size_t from, std::size_t n) const;
+    std::size_t pairAt(std::size_t from, std::size_t n) const;
 
     // Where unit `offset` lies in a view of the bytes from `from` on that shows `crs` CRs in
     // front of every LF: in the unit of byte `position` (the CRs in front of an LF and the LF
