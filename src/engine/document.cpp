@@ -171,6 +171,16 @@ void Document::expandInto(const Piece& piece, std::size_t offset, std::size_t co
         if (skip == 0 && position + 2 * Block <= piece.to && count >= Block * (crs + 2)) {
             const char* const source = bytes + position;
             std::uint64_t lineFeeds = lineFeedsOfBlock(source);
+            if (lineFeeds == ~std::uint64_t{0} && crs == 1) {
+                // Nothing but LFs: 64 CR LF pairs.
+                const __m128i pairs = _mm_set1_epi16(static_cast<short>('\r' | '\n' << 8));
+                for (std::size_t at = 0; at < 2 * Block; at += 16)
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), pairs);
+                out += 2 * Block;
+                position += Block;
+                count -= 2 * Block;
+                continue;
+            }
             char* const begin = out;
             std::size_t from = 0;
             for (; lineFeeds; lineFeeds &= lineFeeds - 1) {
