@@ -320,6 +320,35 @@ std::size_t Document::lineOf(std::size_t position) const {
     return line + store.pairsIn(piece.from + 1, piece.from + offset);
 }
 
+std::size_t Document::longestLine() const {
+    std::size_t longest = 0, longestLine = 0, line = 0, start = 0;
+    // A line ends where its pair's LF stands.
+    auto lineEndsAt = [&](std::size_t lineFeed) {
+        if (lineFeed - 1 - start > longest) {
+            longest = lineFeed - 1 - start;
+            longestLine = line;
+        }
+        ++line;
+        start = lineFeed + 1;
+    };
+    for (std::size_t i = 0; i < pieces_.size(); ++i) {
+        const Piece& piece = pieces_[i];
+        const std::size_t base = starts_[i];
+        if (linesBefore_[i + 1] - linesBefore_[i] > piece.innerPairs) lineEndsAt(base);  // a straddling pair
+        if (piece.crs > 0) {
+            std::size_t before = 0;
+            storeOf(piece).forEachLineFeed(piece.from, piece.to, false, [&](std::size_t lineFeed) {
+                lineEndsAt(base + (lineFeed - piece.from) + piece.crs * ++before);
+            });
+        } else {
+            storeOf(piece).forEachLineFeed(piece.from, piece.to, true, [&](std::size_t lineFeed) {
+                lineEndsAt(base + (lineFeed - piece.from));
+            });
+        }
+    }
+    return size() - start > longest ? line : longestLine;
+}
+
 bool Document::sourceChanged() const {
     const platform::MappedFile* file = original_.file();
     return file && file->changed();

@@ -63,6 +63,10 @@ public:
     // The line that holds a position (a position at a line's start belongs to that line).
     std::size_t lineOf(std::size_t position) const;
 
+    // The line with the most units (the first of them), in one pass over the text: asking
+    // lineStart() of every line costs a search each.
+    std::size_t longestLine() const;
+
     // The number of LFs in the text, kept up to date by every edit.
     std::size_t lineFeedCount() const { return lineFeeds_; }
 

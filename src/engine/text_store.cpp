@@ -181,6 +181,23 @@ std::size_t TextStore::pairAt(std::size_t from, std::size_t n) const {
     return scanForNth(block * BlockSize, n - pairsBefore_[block], true);
 }
 
+void TextStore::forEachLineFeed(std::size_t begin, std::size_t end, bool pairsOnly,
+                                const std::function<void(std::size_t)>& found) const {
+    bool carry = false;
+    std::size_t i = begin;
+    for (; i + 16 <= end; i += 16) {
+        const unsigned returns = matches(data_ + i, '\r');
+        unsigned lineFeeds = matches(data_ + i, '\n');
+        if (pairsOnly) lineFeeds &= (returns << 1) | (carry ? 1u : 0u);
+        carry = (returns >> 15) & 1;
+        for (; lineFeeds; lineFeeds &= lineFeeds - 1) found(i + static_cast<std::size_t>(std::countr_zero(lineFeeds)));
+    }
+    for (; i < end; ++i) {
+        if (data_[i] == '\n' && (!pairsOnly || carry)) found(i);
+        carry = data_[i] == '\r';
+    }
+}
+
 TextStore::Located TextStore::locate(std::size_t from, std::size_t crs, std::size_t offset) const {
     // Units from `from` up to a block start, which only grow with the block.
     const std::size_t base = lineFeedsBefore(from);

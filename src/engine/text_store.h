@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -52,6 +53,11 @@ public:
     // whose LF is there; there must be that many.
     std::size_t lineFeedAt(std::size_t from, std::size_t n) const;
     std::size_t pairAt(std::size_t from, std::size_t n) const;
+
+    // Calls found(position) for every LF in [begin, end) in order, or with `pairsOnly` for
+    // every LF behind a CR that is in the range too.
+    void forEachLineFeed(std::size_t begin, std::size_t end, bool pairsOnly,
+                         const std::function<void(std::size_t)>& found) const;
 
     // Where unit `offset` lies in a view of the bytes from `from` on that shows `crs` CRs in
     // front of every LF: in the unit of byte `position` (the CRs in front of an LF and the LF
