@@ -171,6 +171,16 @@ void Document::expandInto(const Piece& piece, std::size_t offset, std::size_t co
         if (skip == 0 && position + 2 * Block <= piece.to && count >= Block * (crs + 2)) {
             const char* const source = bytes + position;
             std::uint64_t lineFeeds = lineFeedsOfBlock(source);
+            if (lineFeeds == ~std::uint64_t{0} && crs == 1) {
+                // Nothing but LFs: 64 CR LF pairs.
+                const __m128i pairs = _mm_set1_epi16(static_cast<short>('\r' | '\n' << 8));
+                for (std::size_t at = 0; at < 2 * Block; at += 16)
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), pairs);
+                out += 2 * Block;
+                position += Block;
+                count -= 2 * Block;
+                continue;
+            }
             char* const begin = out;
             std::size_t from = 0;
             for (; lineFeeds; lineFeeds &= lineFeeds - 1) {
@@ -286,10 +296,10 @@ std::size_t Document::lineStart(std::size_t line) const {
         --k;
     }
     if (piece.crs > 0) {
-        const std::size_t lineFeed = store.lineFeedAt(store.lineFeedsBefore(piece.from) + k);
+        const std::size_t lineFeed = store.lineFeedAt(piece.from, k);
         return starts_[i] + (lineFeed - piece.from) + piece.crs * (k + 1) + 1;
     }
-    const std::size_t lineFeed = store.pairAt(store.pairsBefore(piece.from + 1) + k);
+    const std::size_t lineFeed = store.pairAt(piece.from + 1, k);
     return starts_[i] + (lineFeed - piece.from) + 1;
 }
 
@@ -308,6 +318,35 @@ std::size_t Document::lineOf(std::size_t position) const {
     line += linesBefore_[i + 1] - linesBefore_[i] - piece.innerPairs;  // a pair straddling into the piece
     if (piece.crs > 0) return line + store.locate(piece.from, piece.crs, offset).lineFeeds;
     return line + store.pairsIn(piece.from + 1, piece.from + offset);
+}
+
+std::size_t Document::longestLine() const {
+    std::size_t longest = 0, longestLine = 0, line = 0, start = 0;
+    // A line ends where its pair's LF stands.
+    auto lineEndsAt = [&](std::size_t lineFeed) {
+        if (lineFeed - 1 - start > longest) {
+            longest = lineFeed - 1 - start;
+            longestLine = line;
+        }
+        ++line;
+        start = lineFeed + 1;
+    };
+    for (std::size_t i = 0; i < pieces_.size(); ++i) {
+        const Piece& piece = pieces_[i];
+        const std::size_t base = starts_[i];
+        if (linesBefore_[i + 1] - linesBefore_[i] > piece.innerPairs) lineEndsAt(base);  // a straddling pair
+        if (piece.crs > 0) {
+            std::size_t before = 0;
+            storeOf(piece).forEachLineFeed(piece.from, piece.to, false, [&](std::size_t lineFeed) {
+                lineEndsAt(base + (lineFeed - piece.from) + piece.crs * ++before);
+            });
+        } else {
+            storeOf(piece).forEachLineFeed(piece.from, piece.to, true, [&](std::size_t lineFeed) {
+                lineEndsAt(base + (lineFeed - piece.from));
+            });
+        }
+    }
+    return size() - start > longest ? line : longestLine;
 }
 
 bool Document::sourceChanged() const {

@@ -63,12 +63,17 @@ public:
     // The line that holds a position (a position at a line's start belongs to that line).
     std::size_t lineOf(std::size_t position) const;
 
+    // The line with the most units (the first of them), in one pass over the text: asking
+    // lineStart() of every line costs a search each.
+    std::size_t longestLine() const;
+
     // The number of LFs in the text, kept up to date by every edit.
     std::size_t lineFeedCount() const { return lineFeeds_; }
 
     // True once the file the text is read from was cut short or written to by another
     // program while the document was open: the text may then hold NUL bytes or other bytes
-    // where the file's were, and saving it is refused (see saveDocument).
+    // where the file's were, and saving it over that file is refused (see saveDocument).
+    // The program never ends for it (see platform::MappedFile).
     bool sourceChanged() const;
     // Whether the text is still read from the file at `path` (a hard link to it included).
     bool readsFrom(const std::filesystem::path& path) const;

@@ -127,7 +127,12 @@ Document loadDocument(const std::filesystem::path& path, const ProgressReporter&
 }
 
 void saveDocument(const Document& document, const std::filesystem::path& path, const ProgressReporter& progress) {
-    if (document.sourceChanged()) throw changedWhileOpen("save", path);
+    // Over the file another program changed: its bytes win over text that may be damaged.
+    // Elsewhere the text is saved as it is, so that the user can keep their edits.
+    auto refuseOverChangedFile = [&] {
+        if (document.sourceChanged() && document.readsFrom(path)) throw changedWhileOpen("save", path);
+    };
+    refuseOverChangedFile();
     if (progress) progress(0);
     const FileFormat format = document.format();
     const bool bigEndian = format.encoding == TextEncoding::Utf16BigEndian;
@@ -156,7 +161,7 @@ void saveDocument(const Document& document, const std::filesystem::path& path, c
         }
         sink.write(closing.data(), closing.size());
         // Bytes lost under the text while it was written: the old file stays.
-        if (document.sourceChanged()) throw changedWhileOpen("save", path);
+        refuseOverChangedFile();
     };
     platform::writeFileAtomically(path, produce, [&] {
         if (document.readsFrom(path)) document.detachFromFile();

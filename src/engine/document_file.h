@@ -34,8 +34,9 @@ Document loadDocument(const std::filesystem::path& path, const ProgressReporter&
 // the file is written over in place and the document reads from that very file, the
 // document first takes a private copy of what it reads.
 // A document whose file was changed by another program while it was open (see
-// Document::sourceChanged) is not saved: platform::FileError says so, and the old file
-// keeps its bytes; the same when that happens while saving.
+// Document::sourceChanged) is not saved over that file: platform::FileError says so, and
+// the file keeps the other program's bytes; the same when that happens while saving. Saved
+// elsewhere, the text goes as the document shows it.
 // A closing CR LF is added unless the text already ends in one (an empty document is
 // written as CR LF alone).
 void saveDocument(const Document& document, const std::filesystem::path& path,

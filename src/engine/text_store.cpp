@@ -9,20 +9,6 @@
 namespace norvane {
 namespace {
 
-// Bits of the bytes of a 16-byte group that equal `value`.
-#ifdef NORVANE_HAVE_SSE2
-unsigned matches(const char* at, char value) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(value))));
-}
-#else
-unsigned matches(const char* at, char value) {
-    unsigned bits = 0;
-    for (unsigned i = 0; i < 16; ++i) bits |= static_cast<unsigned>(at[i] == value) << i;
-    return bits;
-}
-#endif
-
 constexpr std::size_t ProgressStep = 16 << 20;
 
 }  // namespace
@@ -82,7 +68,7 @@ TextStore::Counts TextStore::countIn(std::size_t begin, std::size_t end) const {
     bool carry = begin > 0 && data_[begin - 1] == '\r';
     std::size_t i = begin;
     for (; i + 16 <= end; i += 16) {
-        const unsigned lineFeeds = matches(data_ + i, '\n'), returns = matches(data_ + i, '\r');
+        const unsigned lineFeeds = matches16(data_ + i, '\n'), returns = matches16(data_ + i, '\r');
         counts.lineFeeds += countBits16(lineFeeds);
         counts.pairs += countBits16(lineFeeds & ((returns << 1) | (carry ? 1u : 0u)));
         carry = (returns >> 15) & 1;
@@ -143,8 +129,8 @@ std::size_t TextStore::blockWithNth(const std::vector<std::uint64_t>& before, st
 std::size_t TextStore::scanForNth(std::size_t position, std::size_t n, bool pairs) const {
     bool carry = position > 0 && data_[position - 1] == '\r';
     for (; position + 16 <= size_; position += 16) {
-        const unsigned returns = matches(data_ + position, '\r');
-        unsigned found = matches(data_ + position, '\n');
+        const unsigned returns = matches16(data_ + position, '\r');
+        unsigned found = matches16(data_ + position, '\n');
         if (pairs) found &= (returns << 1) | (carry ? 1u : 0u);
         carry = (returns >> 15) & 1;
         const unsigned count = countBits16(found);
@@ -165,12 +151,18 @@ std::size_t TextStore::scanForNth(std::size_t position, std::size_t n, bool pair
     return size_;
 }
 
-std::size_t TextStore::lineFeedAt(std::size_t n) const {
+// A match within a block of `from` is scanned for from there; one further away is found
+// by its block.
+std::size_t TextStore::lineFeedAt(std::size_t from, std::size_t n) const {
+    if (countIn(from, std::min(size_, from + BlockSize)).lineFeeds > n) return scanForNth(from, n, false);
+    n += lineFeedsBefore(from);
     const std::size_t block = blockWithNth(lineFeedsBefore_, n);
     return scanForNth(block * BlockSize, n - lineFeedsBefore_[block], false);
 }
 
-std::size_t TextStore::pairAt(std::size_t n) const {
+std::size_t TextStore::pairAt(std::size_t from, std::size_t n) const {
+    if (countIn(from, std::min(size_, from + BlockSize)).pairs > n) return scanForNth(from, n, true);
+    n += pairsBefore(from);
     const std::size_t block = blockWithNth(pairsBefore_, n);
     return scanForNth(block * BlockSize, n - pairsBefore_[block], true);
 }
@@ -196,7 +188,7 @@ TextStore::Located TextStore::locate(std::size_t from, std::size_t crs, std::siz
         lineFeeds = lineFeedsBefore_[low - 1] - base;
     }
     for (; position + 16 <= size_; position += 16) {
-        const std::size_t count = countBits16(matches(data_ + position, '\n'));
+        const std::size_t count = countBits16(matches16(data_ + position, '\n'));
         if (units + 16 + crs * count > offset) break;
         units += 16 + crs * count;
         lineFeeds += count;

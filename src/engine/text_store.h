@@ -1,9 +1,11 @@
 #pragma once
 
 #include "engine/progress.h"
+#include "engine/simd.h"
 #include "platform/mapped_file.h"
 #include "platform/page_buffer.h"
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -48,9 +50,30 @@ public:
     // LFs in [begin, end); CR LF pairs whose LF is in [begin, end).
     std::size_t lineFeedsIn(std::size_t begin, std::size_t end) const;
     std::size_t pairsIn(std::size_t begin, std::size_t end) const;
-    // The position of LF number `n` (from 0), or of the LF of pair number `n`.
-    std::size_t lineFeedAt(std::size_t n) const;
-    std::size_t pairAt(std::size_t n) const;
+    // The position of the `n`th LF (from 0) from `from` on, or of the LF of the `n`th pair
+    // whose LF is there; there must be that many.
+    std::size_t lineFeedAt(std::size_t from, std::size_t n) const;
+    std::size_t pairAt(std::size_t from, std::size_t n) const;
+
+    // Calls found(position) for every LF in [begin, end) in order, or with `pairsOnly` for
+    // every LF behind a CR that is in the range too.
+    template <class Found>
+    void forEachLineFeed(std::size_t begin, std::size_t end, bool pairsOnly, Found&& found) const {
+        bool carry = false;
+        std::size_t i = begin;
+        for (; i + 16 <= end; i += 16) {
+            const unsigned returns = matches16(data_ + i, '\r');
+            unsigned lineFeeds = matches16(data_ + i, '\n');
+            if (pairsOnly) lineFeeds &= (returns << 1) | (carry ? 1u : 0u);
+            carry = (returns >> 15) & 1;
+            for (; lineFeeds; lineFeeds &= lineFeeds - 1)
+                found(i + static_cast<std::size_t>(std::countr_zero(lineFeeds)));
+        }
+        for (; i < end; ++i) {
+            if (data_[i] == '\n' && (!pairsOnly || carry)) found(i);
+            carry = data_[i] == '\r';
+        }
+    }
 
     // Where unit `offset` lies in a view of the bytes from `from` on that shows `crs` CRs in
     // front of every LF: in the unit of byte `position` (the CRs in front of an LF and the LF

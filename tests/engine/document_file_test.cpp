@@ -188,8 +188,8 @@ TEST_F(DocumentFile, SaveFailingHalfWayLeavesTheOldFile) {
 
 #ifndef _WIN32
 // The text is read from the file as mapped. Another program changing the file meanwhile
-// never ends the program: the document reports it and refuses to save, leaving the file
-// as that program left it. A file replaced by a new one (as editors save) leaves the
+// never ends the program: the document reports it and refuses to save over the file,
+// leaving it as that program left it, but saves elsewhere. A file replaced by a new one (as editors save) leaves the
 // document's text whole.
 TEST_F(DocumentFile, FileChangedWhileOpenIsReportedAndNotSavedOver) {
     struct Row {
@@ -232,6 +232,10 @@ TEST_F(DocumentFile, FileChangedWhileOpenIsReportedAndNotSavedOver) {
                 saveDocument(document, path);
             } catch (const platform::FileError& error) {
                 if (readBytes(path) != changed) return "refused, but the file was written";
+                // Saved elsewhere, the edits are kept.
+                saveDocument(document, folder / "elsewhere.txt");
+                if (readBytes(folder / "elsewhere.txt").size() < text.size()) return "not saved elsewhere";
+                std::filesystem::remove(folder / "elsewhere.txt");
                 return std::string(document.sourceChanged() ? "reported" : "not reported") + ", refused: " +
                        error.what();
             }
