@@ -157,8 +157,10 @@ std::size_t ColumnIndex::addChunks(const Document& document, std::size_t start, 
 ColumnIndex::Chunk ColumnIndex::measureChunk(const Document& document, std::size_t chunkStart, std::size_t target,
                                              std::size_t end) const {
     const TextEncoding encoding = document.format().encoding;
-    char units[ChunkUnits + MaxTrail];
-    const std::size_t count = std::min(end - chunkStart, target + MaxTrail);
+    // A chunk is at most ChunkUnits units and a character, or, cut without reading, the last
+    // one of a long line, under twice that.
+    char units[2 * ChunkUnits + MaxTrail];
+    const std::size_t count = std::min({end - chunkStart, target + MaxTrail, sizeof units});
     document.copyTo(chunkStart, count, units);
     const std::span<const char> run(units, count);
     const std::size_t limit = std::min(target, count);
