@@ -29,9 +29,13 @@ double median(std::vector<double> values);
 double best(const std::vector<double>& values);
 const char* verdict(bool pass);
 
-// Text of words (about 5% of its bytes outside ASCII) and spaces in lines of 0 to 14 words,
-// every line ending in LF; always the same text for the same size.
-std::string makeLfText(std::size_t size);
+// Text of words and spaces in lines of 0 to 14 words (about 50 bytes on average), every
+// line ending in LF; about 4.5% of its bytes outside ASCII, as real text has, or none with
+// `asciiOnly`. Always the same text for the same size.
+std::string makeLfText(std::size_t size, bool asciiOnly = false);
+
+// The share of bytes outside ASCII.
+double nonAsciiShare(const std::string& text);
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string readFile(const std::filesystem::path& path);
@@ -53,11 +57,14 @@ struct ChildResult {
     std::string output;  // what it wrote to standard output
 };
 
-// One way of turning a copy of an LF file into CR LF, compared with unix2dos on another.
+// One way of turning a copy of an LF file into CR LF, compared with unix2dos and with
+// `sed -i 's/$/\r/'` on other copies.
 struct PeerComparison {
     double ourSeconds = 0;     // best of the runs
-    double peerSeconds = 0;    // best of the runs; 0 when unix2dos is missing
-    bool identical = false;    // the two results, byte for byte
+    double peerSeconds = 0;    // unix2dos, best of the runs; 0 when it is missing
+    bool identical = false;    // ours and unix2dos's results, byte for byte
+    double sedSeconds = 0;     // sed, best of the runs; 0 when it is missing
+    bool sedIdentical = false;  // ours and sed's results, byte for byte
     bool cold = false;         // every run started with the page cache dropped
 };
 
@@ -68,14 +75,16 @@ enum class Cache { Warm, Cold };
 // Drops the page cache after writing everything out; false where that is not permitted.
 bool dropPageCache();
 
-// Copies `input` twice into `folder` for each of `runs` runs, converts one copy with `ours`
-// (which returns the seconds it took) and the other with unix2dos, and compares them. Cold
-// runs that can't drop the cache are reported as warm ones.
+// Copies `input` into `folder` for each of `runs` runs, once for each side, converts one
+// copy with `ours` (which returns the seconds it took) and the others with unix2dos and sed,
+// in turns that change from run to run, and compares them. Cold runs that can't drop the
+// cache are reported as warm ones.
 PeerComparison compareWithUnix2dos(const std::filesystem::path& input, const std::filesystem::path& folder,
                                    int runs, const std::function<double(const std::filesystem::path&)>& ours,
                                    Cache cache = Cache::Warm);
 
-// Prints the comparison's ratio and byte identity with their verdicts.
+// Prints the comparison's ratios and byte identity with their verdicts: at most 0.25 x
+// unix2dos and 1.0 x sed.
 void printPeerComparison(const PeerComparison& comparison);
 
 // Runs a program (looked up on PATH) to its end.

@@ -1,6 +1,7 @@
 #include "engine/document_file.h"
 
 #include "platform/file_io.h"
+#include "platform/mapped_file.h"
 #include "platform/system_conventions.h"
 
 #include <algorithm>
@@ -15,8 +16,8 @@ constexpr std::string_view Utf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view Utf16LittleEndianMark = "\xFF\xFE";
 constexpr std::string_view Utf16BigEndianMark = "\xFE\xFF";
 
-// Room for the text to grow in place: the fixer at most doubles it.
-std::size_t capacityForText(std::size_t size) { return 2 * size + (64 << 10); }
+// Long passes report their progress once a step.
+constexpr std::size_t ProgressStep = 32 << 20;
 
 bool isUtf16(TextEncoding encoding) {
     return encoding == TextEncoding::Utf16LittleEndian || encoding == TextEncoding::Utf16BigEndian;
@@ -34,17 +35,32 @@ bool startsWith(std::span<const char> bytes, std::string_view prefix) {
     return bytes.size() >= prefix.size() && std::memcmp(bytes.data(), prefix.data(), prefix.size()) == 0;
 }
 
-Document readUtf16(const platform::FileContents& file, const DetectedFormat& detected) {
-    const std::span<const char> body(file.buffer.data() + detected.markLength, file.size - detected.markLength);
-    const std::size_t most = storedSizeOfUtf16(body.size());
-    platform::PageBuffer storage(capacityForText(most));
-    const bool bigEndian = detected.format.encoding == TextEncoding::Utf16BigEndian;
+// Checks the bytes a step at a time, each step cut in front of a byte that starts a
+// character: valid text is valid in every such slice, and slices that are all valid
+// make valid text.
+bool isValidUtf8InSteps(std::span<const char> bytes, const ProgressReporter& progress, int upTo) {
+    std::size_t from = 0;
+    while (from < bytes.size()) {
+        std::size_t to = std::min(bytes.size(), from + ProgressStep);
+        for (int back = 0; back < 4 && to < bytes.size() && to > from && isUtf8Continuation(bytes[to]); ++back) --to;
+        if (to == from) to = std::min(bytes.size(), from + ProgressStep);
+        if (!isValidUtf8(bytes.subspan(from, to - from))) return false;
+        from = to;
+        if (progress) progress(static_cast<int>(upTo * from / bytes.size()));
+    }
+    return true;
+}
+
+Document readUtf16(std::span<const char> body, FileFormat format) {
+    platform::PageBuffer storage(storedSizeOfUtf16(body.size()));
+    const bool bigEndian = format.encoding == TextEncoding::Utf16BigEndian;
     const std::size_t size = utf16ToStored(body, bigEndian, storage.data());
-    return Document(GapArray<char>(std::move(storage), size), detected.format);
+    return Document(TextStore(std::move(storage), size), format);
 }
 
 // Converts the stored text to UTF-16 a slice at a time.
-void writeUtf16(const Document& document, bool bigEndian, platform::ByteSink& sink) {
+void writeUtf16(const Document& document, bool bigEndian, platform::ByteSink& sink,
+                const std::function<void(std::size_t)>& wrote) {
     constexpr std::size_t SliceSize = 1 << 20;
     std::string units, bytes;
     std::size_t position = 0;
@@ -52,13 +68,23 @@ void writeUtf16(const Document& document, bool bigEndian, platform::ByteSink& si
         const std::size_t count = std::min(SliceSize, document.size() - position);
         const std::size_t carried = units.size();
         units.resize(carried + count);
-        document.units().copyTo(position, count, units.data() + carried);
+        document.copyTo(position, count, units.data() + carried);
         position += count;
         bytes.clear();
         units.erase(0, storedToUtf16(units, bigEndian, bytes));
         sink.write(bytes.data(), bytes.size());
+        wrote(position);
     }
     if (!units.empty()) throw EncodingError("the text ends inside a character");
+}
+
+void writeUnits(const Document& document, platform::ByteSink& sink, const std::function<void(std::size_t)>& wrote) {
+    for (std::size_t position = 0; position < document.size();) {
+        const std::size_t count = std::min(ProgressStep, document.size() - position);
+        document.forEachRun(position, count, [&](std::span<const char> run) { sink.write(run.data(), run.size()); });
+        position += count;
+        wrote(position);
+    }
 }
 
 bool endsWithCrLf(const Document& document) {
@@ -66,31 +92,56 @@ bool endsWithCrLf(const Document& document) {
     return size >= 2 && document.at(size - 2) == '\r' && document.at(size - 1) == '\n';
 }
 
+platform::FileError changedWhileOpen(const std::string& action, const std::filesystem::path& path) {
+    return platform::FileError("Cannot " + action + " \"" + platform::pathText(path) +
+                               "\": the file was changed by another program while it was open, so the text may "
+                               "have lost bytes");
+}
+
 }  // namespace
 
-DetectedFormat detectFormat(std::span<const char> bytes) {
+DetectedFormat detectFormat(std::span<const char> bytes, const ProgressReporter& progress, int upTo) {
     const bool even = bytes.size() % 2 == 0;
     if (even && startsWith(bytes, Utf16LittleEndianMark)) return {{TextEncoding::Utf16LittleEndian, true}, 2};
     if (even && startsWith(bytes, Utf16BigEndianMark)) return {{TextEncoding::Utf16BigEndian, true}, 2};
     const bool utf8Mark = startsWith(bytes, Utf8Mark);
     const std::size_t markLength = utf8Mark ? Utf8Mark.size() : 0;
-    if (isValidUtf8(bytes.subspan(markLength))) return {{TextEncoding::Utf8, utf8Mark}, markLength};
+    if (isValidUtf8InSteps(bytes.subspan(markLength), progress, upTo))
+        return {{TextEncoding::Utf8, utf8Mark}, markLength};
     return {{TextEncoding::Legacy, false}, 0};
 }
 
-Document loadDocument(const std::filesystem::path& path) {
-    platform::FileContents file = platform::readWholeFile(path, capacityForText);
-    const DetectedFormat detected = detectFormat({file.buffer.data(), file.size});
-    if (isUtf16(detected.format.encoding)) return readUtf16(file, detected);
-    if (detected.markLength > 0)
-        std::memmove(file.buffer.data(), file.buffer.data() + detected.markLength, file.size - detected.markLength);
-    return Document(GapArray<char>(std::move(file.buffer), file.size - detected.markLength), detected.format);
+Document loadDocument(const std::filesystem::path& path, const ProgressReporter& progress) {
+    if (progress) progress(0);
+    platform::MappedFile file(path);
+    const std::span<const char> bytes(file.data(), file.size());
+    // The check and the index each read the whole text once.
+    const DetectedFormat detected = detectFormat(bytes, progress, 50);
+    Document document = isUtf16(detected.format.encoding)
+                            ? readUtf16(bytes.subspan(detected.markLength), detected.format)
+                            : Document(TextStore(std::move(file), detected.markLength, progress, 50, 100),
+                                       detected.format);
+    if (file.changed() || document.sourceChanged()) throw changedWhileOpen("read", path);
+    if (progress) progress(100);
+    return document;
 }
 
-void saveDocument(const Document& document, const std::filesystem::path& path) {
+void saveDocument(const Document& document, const std::filesystem::path& path, const ProgressReporter& progress) {
+    // Over the file another program changed: its bytes win over text that may be damaged.
+    // Elsewhere the text is saved as it is, so that the user can keep their edits.
+    auto refuseOverChangedFile = [&] {
+        if (document.sourceChanged() && document.readsFrom(path)) throw changedWhileOpen("save", path);
+    };
+    refuseOverChangedFile();
+    if (progress) progress(0);
     const FileFormat format = document.format();
     const bool bigEndian = format.encoding == TextEncoding::Utf16BigEndian;
-    platform::writeFileAtomically(path, [&](platform::ByteSink& sink) {
+    int reported = 0;
+    auto wrote = [&](std::size_t position) {
+        const int percent = static_cast<int>(99 * position / std::max<std::size_t>(document.size(), 1));
+        if (progress && percent > reported) progress(reported = percent);
+    };
+    auto produce = [&](platform::ByteSink& sink) {
         if (format.byteOrderMark) {
             const std::string_view mark = markOf(format.encoding);
             sink.write(mark.data(), mark.size());
@@ -98,7 +149,7 @@ void saveDocument(const Document& document, const std::filesystem::path& path) {
         std::string closing = endsWithCrLf(document) ? "" : "\r\n";
         if (isUtf16(format.encoding)) {
             try {
-                writeUtf16(document, bigEndian, sink);
+                writeUtf16(document, bigEndian, sink, wrote);
             } catch (const EncodingError& error) {
                 throw platform::FileError("Cannot save \"" + platform::pathText(path) + "\" as UTF-16: " + error.what());
             }
@@ -106,11 +157,16 @@ void saveDocument(const Document& document, const std::filesystem::path& path) {
             storedToUtf16(closing, bigEndian, encoded);
             closing = encoded;
         } else {
-            for (std::span<const char> run : {document.units().beforeGap(), document.units().afterGap()})
-                sink.write(run.data(), run.size());
+            writeUnits(document, sink, wrote);
         }
         sink.write(closing.data(), closing.size());
+        // Bytes lost under the text while it was written: the old file stays.
+        refuseOverChangedFile();
+    };
+    platform::writeFileAtomically(path, produce, [&] {
+        if (document.readsFrom(path)) document.detachFromFile();
     });
+    if (progress) progress(100);
 }
 
 }  // namespace norvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/document.h"
+#include "engine/progress.h"
 #include "engine/text_encoding.h"
 
 #include <cstddef>
@@ -10,7 +11,8 @@
 // Reading and writing document files. Every file comes back byte for byte: valid UTF-8
 // is read as UTF-8, anything else as bytes of the legacy code page, and a file with a UTF-16
 // byte-order mark as UTF-16 in its byte order. Failures throw platform::FileError, whose
-// message says what went wrong.
+// message says what went wrong. Both may run on a worker thread and report their progress
+// from it.
 namespace norvane {
 
 struct DetectedFormat {
@@ -18,14 +20,26 @@ struct DetectedFormat {
     std::size_t markLength = 0;  // bytes of byte-order mark at the start of the file
 };
 
-DetectedFormat detectFormat(std::span<const char> bytes);
+// `progress` gets 0 to `upTo` percent on the way.
+DetectedFormat detectFormat(std::span<const char> bytes, const ProgressReporter& progress = {}, int upTo = 100);
 
-Document loadDocument(const std::filesystem::path& path);
+// The text is read from the file as the system maps it (see platform::MappedFile), except
+// UTF-16, which is converted into memory. A file changed by another program while it is
+// read is refused.
+Document loadDocument(const std::filesystem::path& path, const ProgressReporter& progress = {});
 
 // Saves the document as the file at `path` as platform::writeFileAtomically does: on
-// failure the old file keeps its bytes.
+// failure the old file keeps its bytes. The bytes are written as they are read from the
+// document, through a small buffer, so a save costs no copy of the text in memory. Where
+// the file is written over in place and the document reads from that very file, the
+// document first takes a private copy of what it reads.
+// A document whose file was changed by another program while it was open (see
+// Document::sourceChanged) is not saved over that file: platform::FileError says so, and
+// the file keeps the other program's bytes; the same when that happens while saving. Saved
+// elsewhere, the text goes as the document shows it.
 // A closing CR LF is added unless the text already ends in one (an empty document is
 // written as CR LF alone).
-void saveDocument(const Document& document, const std::filesystem::path& path);
+void saveDocument(const Document& document, const std::filesystem::path& path,
+                  const ProgressReporter& progress = {});
 
 }  // namespace norvane

@@ -17,4 +17,18 @@ constexpr unsigned countBits16(unsigned mask) {
     return (mask + (mask >> 8)) & 0x1Fu;
 }
 
+// Bits of the 16 bytes at `at` that equal `value`.
+#ifdef NORVANE_HAVE_SSE2
+inline unsigned matches16(const char* at, char value) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(value))));
+}
+#else
+inline unsigned matches16(const char* at, char value) {
+    unsigned bits = 0;
+    for (unsigned i = 0; i < 16; ++i) bits |= static_cast<unsigned>(at[i] == value) << i;
+    return bits;
+}
+#endif
+
 }  // namespace norvane

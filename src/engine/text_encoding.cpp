@@ -1,5 +1,6 @@
 #include "engine/text_encoding.h"
 
+#include "engine/utf8_validation.h"
 #include "platform/legacy_code_page.h"
 
 #include <bit>
@@ -104,6 +105,7 @@ std::size_t nextNonAscii(std::span<const char> bytes, std::size_t i) {
 }  // namespace
 
 bool isValidUtf8(std::span<const char> bytes) {
+    if (const std::optional<bool> valid = isValidUtf8ByBlocks(bytes)) return *valid;
     for (std::size_t i = nextNonAscii(bytes, 0); i < bytes.size(); i = nextNonAscii(bytes, i)) {
         const std::size_t length = validSequenceLength(bytes.subspan(i), false);
         if (length == 0) return false;

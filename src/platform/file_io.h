@@ -45,8 +45,11 @@ public:
 // file's permissions, owner, group and extended attributes (ACLs among them), and renamed
 // over the target. Where that would lose something (a second hard link, an owner, group or
 // attribute the new file cannot be given, a folder where no file can be created), the file
-// is written over in place instead, its old bytes kept in memory to put back on failure.
+// is written over in place instead, its old bytes kept in memory to put back on failure;
+// `beforeOverwriting` runs first, so that whoever still reads the file's old bytes (a
+// MappedFile of it) can stop depending on them.
 void writeFileAtomically(const std::filesystem::path& path,
-                         const std::function<void(ByteSink&)>& produce);
+                         const std::function<void(ByteSink&)>& produce,
+                         const std::function<void()>& beforeOverwriting = {});
 
 }  // namespace norvane::platform

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -182,6 +185,92 @@ TEST_F(DocumentFile, SaveFailingHalfWayLeavesTheOldFile) {
     expectSaveFails(Document(std::string(1u << 20, 'b')));
 #endif
 }
+
+#ifndef _WIN32
+// The text is read from the file as mapped. Another program changing the file meanwhile
+// never ends the program: the document reports it and refuses to save over the file,
+// leaving it as that program left it, but saves elsewhere. A file replaced by a new one (as editors save) leaves the
+// document's text whole.
+TEST_F(DocumentFile, FileChangedWhileOpenIsReportedAndNotSavedOver) {
+    struct Row {
+        const char* what;
+        std::function<void(const std::filesystem::path&)> change;
+        bool reported;
+    };
+    const Row rows[] = {
+        {"cut short", [](const std::filesystem::path& file) { std::filesystem::resize_file(file, 1000); }, true},
+        {"emptied", [](const std::filesystem::path& file) { std::filesystem::resize_file(file, 0); }, true},
+        {"written to in place",
+         [](const std::filesystem::path& file) {
+             std::fstream stream(file, std::ios::binary | std::ios::in | std::ios::out);
+             stream.seekp(5000);
+             stream.write("changed", 7);
+         },
+         true},
+        {"replaced by a new file",
+         [](const std::filesystem::path& file) {
+             writeBytes(file.string() + ".new", "new file");
+             std::filesystem::rename(file.string() + ".new", file);
+         },
+         false},
+    };
+    std::string original;
+    for (int line = 0; original.size() < (3u << 20); ++line) original += "line " + std::to_string(line) + "\n";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        writeBytes(path, original);
+        const std::string report = test::runInChild([&]() -> std::string {
+            Document document = loadDocument(path);
+            fixLineEnds(document);
+            if (document.sourceChanged()) return "changed before the change";
+            const std::string onDisk = readBytes(path);  // as the file stands before the change
+            row.change(path);
+            const std::string text = document.text();  // reads every page, lost ones too
+            const bool whole = text == test::withCrBeforeEveryLf(original);
+            const std::string changed = readBytes(path);
+            try {
+                saveDocument(document, path);
+            } catch (const platform::FileError& error) {
+                if (readBytes(path) != changed) return "refused, but the file was written";
+                // Saved elsewhere, the edits are kept.
+                saveDocument(document, folder / "elsewhere.txt");
+                if (readBytes(folder / "elsewhere.txt").size() < text.size()) return "not saved elsewhere";
+                std::filesystem::remove(folder / "elsewhere.txt");
+                return std::string(document.sourceChanged() ? "reported" : "not reported") + ", refused: " +
+                       error.what();
+            }
+            return std::string(document.sourceChanged() ? "reported" : "not reported") + ", saved " +
+                   (whole && readBytes(path) == test::withCrBeforeEveryLf(original) ? "whole" : "damaged") +
+                   (onDisk == original ? "" : ", read wrongly");
+        });
+        if (row.reported) {
+            EXPECT_TRUE(report.starts_with("reported, refused: ")) << report;
+            EXPECT_NE(report.find(path.string()), std::string::npos) << report;
+        } else {
+            EXPECT_EQ(report, "not reported, saved whole");
+        }
+    }
+}
+
+// Saving in place over the file that the document reads from (a file with a second hard
+// link) writes the text the document shows, not the bytes it is overwriting, and the
+// document still shows that text afterwards.
+TEST_F(DocumentFile, SavingInPlaceOverItsOwnFileWritesTheWholeText) {
+    std::mt19937 random(5);
+    std::string original;
+    while (original.size() < (6u << 20)) original.append(random() % 60, 'a' + static_cast<char>(random() % 26)) += '\n';
+    const std::string fixed = test::withCrBeforeEveryLf(original);
+    writeBytes(path, original);
+    std::filesystem::create_hard_link(path, folder / "link.txt");
+    Document document = loadDocument(folder / "link.txt");
+    fixLineEnds(document);
+    saveDocument(document, path);
+    EXPECT_TRUE(readBytes(path) == fixed);  // it ends in CR LF: nothing is added
+    EXPECT_TRUE(readBytes(folder / "link.txt") == fixed);  // still the same file
+    EXPECT_FALSE(document.sourceChanged());
+    EXPECT_TRUE(document.text() == fixed);
+}
+#endif
 
 }  // namespace
 }  // namespace norvane

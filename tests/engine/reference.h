@@ -46,6 +46,10 @@ inline void expectLinesOf(const Document& document, std::string_view text) {
         }
     }
     ASSERT_EQ(document.lineOf(text.size()), starts.size() - 1);
+    std::size_t longest = 0;
+    for (std::size_t line = 1; line < starts.size(); ++line)
+        if (document.lineEnd(line) - starts[line] > document.lineEnd(longest) - starts[longest]) longest = line;
+    ASSERT_EQ(document.longestLine(), longest);
 }
 
 }  // namespace norvane::test

@@ -1,4 +1,5 @@
 #include "platform/file_io.h"
+#include "platform/mapped_file.h"
 
 #include "test_files.h"
 
@@ -388,8 +389,8 @@ TEST(FileIo, NoFileIsHarmedWhateverItIs) {
                     sink.write(newBytes.data(), newBytes.size());
                 };
                 if (row.action == Action::Read) {
-                    const FileContents contents = readWholeFile(path, [](std::size_t size) { return size; });
-                    return "read:" + std::string(contents.buffer.data(), contents.size);
+                    const MappedFile file(path);
+                    return "read:" + std::string(file.data(), file.size());
                 }
                 const std::optional<test::FileSizeLimit> limit =
                     row.action == Action::SaveBeyondTheSizeLimit ? std::optional<test::FileSizeLimit>(std::in_place, 32 << 10)

@@ -1,5 +1,7 @@
 #include "platform/file_io.h"
 
+#include "platform/posix/regular_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -18,7 +20,7 @@
 
 namespace norvane::platform {
 namespace fs = std::filesystem;
-namespace {
+namespace posix {
 
 [[noreturn]] void throwFileError(const std::string& action, const fs::path& path, const std::string& reason) {
     throw FileError("Cannot " + action + " \"" + path.string() + "\": " + reason);
@@ -26,40 +28,6 @@ namespace {
 
 [[noreturn]] void throwFileError(const std::string& action, const fs::path& path, int error) {
     throwFileError(action, path, std::generic_category().message(error));
-}
-
-// Closes the descriptor it owns when it goes out of scope.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
-    FileDescriptor& operator=(FileDescriptor&&) = delete;
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
-
-// Follows a chain of symbolic links to the file that is to be replaced; the links
-// themselves stay as they are. The final name need not exist yet. Paths are never
-// collapsed by their text: `link/..` is the parent of the folder the link names, as the
-// system resolves it.
-fs::path resolveLinks(fs::path path) {
-    constexpr int MaxLinks = 40;
-    for (int depth = 0; depth < MaxLinks; ++depth) {
-        std::error_code error;
-        if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
-        fs::path target = fs::read_symlink(path, error);
-        if (error) throwFileError("follow the link", path, error.value());
-        path = target.is_absolute() ? target : path.parent_path() / target;
-    }
-    throwFileError("follow the link", path, ELOOP);
 }
 
 void refuseAllButRegularFiles(const struct stat& info, const std::string& action, const fs::path& path) {
@@ -82,6 +50,27 @@ FileDescriptor openRegularFile(int folder, const char* name, int access, struct 
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) throwFileError(action, path, errno);
     return fd;
+}
+
+}  // namespace posix
+
+namespace {
+using namespace posix;
+
+// Follows a chain of symbolic links to the file that is to be replaced; the links
+// themselves stay as they are. The final name need not exist yet. Paths are never
+// collapsed by their text: `link/..` is the parent of the folder the link names, as the
+// system resolves it.
+fs::path resolveLinks(fs::path path) {
+    constexpr int MaxLinks = 40;
+    for (int depth = 0; depth < MaxLinks; ++depth) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
+        fs::path target = fs::read_symlink(path, error);
+        if (error) throwFileError("follow the link", path, error.value());
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    throwFileError("follow the link", path, ELOOP);
 }
 
 // Reads up to `size` bytes; 0 at the end of the file.
@@ -390,13 +379,18 @@ void putBack(int fd, const FileContents& old, const fs::path& target) {
 // Writes over the file itself, for when replacing it would lose something. Its old bytes
 // are kept in memory and put back if the write fails.
 void writeInPlace(int fd, const struct stat& info, const std::function<void(ByteSink&)>& produce,
-                  const fs::path& target) {
+                  const std::function<void()>& beforeOverwriting, const fs::path& target) {
     std::optional<FileContents> old;
     try {
         old.emplace(FileContents{PageBuffer(static_cast<std::size_t>(info.st_size)), 0});
         readToEnd(fd, *old, [](std::size_t size) { return size; }, target);
     } catch (const std::bad_alloc&) {
         throwFileError("save", target, "not enough memory to keep its old contents while it is written over");
+    }
+    try {
+        if (beforeOverwriting) beforeOverwriting();
+    } catch (const std::bad_alloc&) {
+        throwFileError("save", target, "not enough memory to keep the text while the file is written over");
     }
     try {
         if (::lseek(fd, 0, SEEK_SET) != 0) throwFileError("save", target, errno);
@@ -419,7 +413,8 @@ FileContents readWholeFile(const fs::path& path,
     return contents;
 }
 
-void writeFileAtomically(const fs::path& requested, const std::function<void(ByteSink&)>& produce) {
+void writeFileAtomically(const fs::path& requested, const std::function<void(ByteSink&)>& produce,
+                         const std::function<void()>& beforeOverwriting) {
     const fs::path target = resolveLinks(requested);
     const std::string name = target.filename().string();
     if (name.empty() || name == "." || name == "..") throwFileError("save", target, EISDIR);
@@ -448,7 +443,7 @@ void writeFileAtomically(const fs::path& requested, const std::function<void(Byt
             return;
         }
     }
-    writeInPlace(old.get(), info, produce, target);
+    writeInPlace(old.get(), info, produce, beforeOverwriting, target);
 }
 
 }  // namespace norvane::platform

@@ -292,7 +292,10 @@ FileContents readWholeFile(const fs::path& path, const std::function<std::size_t
     }
 }
 
-void writeFileAtomically(const fs::path& requested, const std::function<void(ByteSink&)>& produce) {
+// A MappedFile reads the whole file into memory here, so nothing reads the old bytes while
+// they are written over: `beforeOverwriting` has nothing to do.
+void writeFileAtomically(const fs::path& requested, const std::function<void(ByteSink&)>& produce,
+                         const std::function<void()>& /*beforeOverwriting*/) {
     const fs::path target = resolveLinks(requested);
 
     const DWORD old = ::GetFileAttributesW(target.c_str());

@@ -58,7 +58,7 @@ Cell walkDocument(const Document& document, Cell from, std::size_t end, std::uin
         const std::size_t count = std::min(end - from.position, BlockUnits);
         const bool last = from.position + count == end;
         block.resize(count);
-        document.units().copyTo(from.position, count, block.data());
+        document.copyTo(from.position, count, block.data());
         // A character that starts in the last few units may run into the next block: it is
         // left for that block, unless the text ends here.
         const std::size_t limit = last ? count : count - MaxTrail;
@@ -73,7 +73,7 @@ Cell stepOverCharacter(const Document& document, Cell from, std::size_t end) {
     if (from.position >= end) return from;
     char units[MaxCharacterUnits];
     const std::size_t count = std::min(MaxCharacterUnits, end - from.position);
-    document.units().copyTo(from.position, count, units);
+    document.copyTo(from.position, count, units);
     const Cell after = walkUnits(document.format().encoding, {units, count}, {0, from.column}, 1, NoColumnLimit);
     // What follows within the character's last column takes no cell of its own.
     return walkDocument(document, {from.position + after.position, after.column}, end, after.column);

@@ -7,6 +7,8 @@ namespace {
 
 // Long lines whose index is kept; the one used longest ago goes first.
 constexpr std::size_t MaxIndexedLines = 8;
+// Lines looked at for the first estimate of the widest line.
+constexpr std::size_t SampledLines = 4096;
 
 }  // namespace
 
@@ -15,17 +17,18 @@ LineColumns::LineColumns(const Document& document) : document_(document) { reset
 void LineColumns::reset() {
     indexed_.clear();
     learned_ = 0;
-    // One pass over the line index: the longest line by units gives the first estimate.
-    std::size_t longest = 0, longestLine = 0, start = 0;
+    // The longest line by units gives the first estimate: of every line in a document of up
+    // to SampledLines lines, else of as many spread over it, so that this costs the same
+    // for any document; the lines not looked at are learned as they are shown.
+    std::size_t longest = 0, longestLine = 0;
     const std::size_t lines = document_.lineCount();
-    for (std::size_t line = 0; line < lines; ++line) {
-        // The next line's start, or where it would be behind the text's end.
-        const std::size_t next = line + 1 < lines ? document_.lineStart(line + 1) : document_.size() + 2;
-        if (next - 2 - start > longest) {
-            longest = next - 2 - start;
+    const std::size_t step = (lines + SampledLines - 1) / SampledLines;
+    for (std::size_t line = 0; line < lines; line += step) {
+        const std::size_t length = document_.lineEnd(line) - document_.lineStart(line);
+        if (length > longest) {
+            longest = length;
             longestLine = line;
         }
-        start = next;
     }
     estimate_ = longest;
     estimatedLine_ = longestLine;
@@ -115,7 +118,7 @@ void LineColumns::afterEdit(const Edit& edit, std::size_t inserted) {
 Cell LineColumns::startFor(std::size_t line, std::size_t position) {
     const std::size_t start = document_.lineStart(line);
     if (document_.lineEnd(line) - start <= ShortLine || position - start <= ShortLine) return {start, 0};
-    const Cell boundary = index(line).boundaryAtOffset(position - start);
+    const Cell boundary = index(line).boundaryAtOffset(document_, position - start);
     return {start + boundary.position, boundary.column};
 }
 
@@ -123,7 +126,7 @@ Cell LineColumns::startForColumn(std::size_t line, std::uint64_t column) {
     const std::size_t start = document_.lineStart(line);
     // A column is reached within MaxCharacterUnits units per cell.
     if (document_.lineEnd(line) - start <= ShortLine || column <= ShortLine / MaxCharacterUnits) return {start, 0};
-    const Cell boundary = index(line).boundaryAtColumn(column);
+    const Cell boundary = index(line).boundaryAtColumn(document_, column);
     return {start + boundary.position, boundary.column};
 }
 

@@ -52,6 +52,12 @@ std::size_t PaneView::positionAt(QPointF point) const {
 
 void PaneView::ensureVisible(std::size_t position) {
     const std::size_t line = document_.lineOf(position);
+    const std::uint64_t columns = visibleColumns();
+    const std::uint64_t jump = columns / 4;
+    // A long line is measured near the places asked for: the columns left of the caret, which
+    // the view may come to show, are measured first, so that what is drawn keeps its place.
+    if (const std::uint64_t guess = columnOf(position); guess > columns + jump)
+        columns_.cellAt(line, guess - columns - jump);
     const std::uint64_t column = columnOf(position);
     // A wide character is shown whole: its second cell counts at the right edge.
     const std::uint64_t after = columns_.columnAfter(position);
@@ -66,8 +72,6 @@ void PaneView::ensureVisible(std::size_t position) {
     else if (line >= top + lines)
         top = line - lines + 1;
     std::uint64_t left = firstColumn_;
-    const std::uint64_t columns = visibleColumns();
-    const std::uint64_t jump = columns / 4;
     if (column < left)
         left = column > jump ? column - jump : 0;
     else if (lastColumn >= left + columns)

@@ -101,7 +101,7 @@ private:
             if (at.position + MaxCharacterUnits > blockStart + units.size() && blockStart + units.size() < end) {
                 blockStart = at.position;
                 units.resize(std::min(end - blockStart, RowBlockUnits));
-                document_.units().copyTo(blockStart, units.size(), units.data());
+                document_.copyTo(blockStart, units.size(), units.data());
             }
             const std::size_t offset = at.position - blockStart;
             const auto unit = static_cast<unsigned char>(units[offset]);

@@ -26,7 +26,7 @@ struct Line {
     DecodedCharacter characterAt(std::size_t position) const {
         char units[MaxCharacterUnits];
         const std::size_t count = std::min(MaxCharacterUnits, end - position);
-        document.units().copyTo(position, count, units);
+        document.copyTo(position, count, units);
         return decodeCharacter(document.format().encoding, {units, count});
     }
 

@@ -9,6 +9,7 @@
 #include <QClipboard>
 
 #include <algorithm>
+#include <utility>
 
 namespace norvane::ui {
 
@@ -30,10 +31,22 @@ TextPane::TextPane(QWidget* parent) : QAbstractScrollArea(parent) {
 
 TextPane::~TextPane() = default;
 
-void TextPane::setDocument(Document document) {
+Document TextPane::setDocument(Document document) {
     Q_ASSERT(!changing_);
-    document_ = std::move(document);
+    std::swap(document_, document);
     documentReplaced();
+    return document;
+}
+
+void TextPane::setReadOnly(bool readOnly) {
+    readOnly_ = readOnly;
+    if (readOnly) preedit_.clear();
+    viewport()->update();
+}
+
+bool TextPane::mayEdit() const {
+    if (readOnly_) QApplication::beep();
+    return !readOnly_;
 }
 
 void TextPane::beginChange() {
@@ -136,6 +149,7 @@ void TextPane::replaceUnits(std::size_t position, std::size_t removed, std::stri
 }
 
 void TextPane::userEdit(UnitRange range, std::string_view inserted, UndoRecord::Kind kind) {
+    if (!mayEdit()) return;
     std::string removed = document_.slice(range.start, range.end - range.start);
     replaceUnits(range.start, range.end - range.start, inserted);
     emit unitsReplaced(range.start, removed, inserted);
@@ -166,7 +180,7 @@ void TextPane::deleteSelection() {
 }
 
 void TextPane::undo() {
-    if (undo_.empty()) return;
+    if (undo_.empty() || !mayEdit()) return;
     const UndoRecord::Step step = undo_.undoStep();
     const std::string insert(step.insert);
     const std::string removed = document_.slice(step.position, step.removeCount);
@@ -186,6 +200,7 @@ void TextPane::copy() const {
 }
 
 void TextPane::cut() {
+    if (!mayEdit()) return;
     copy();
     deleteSelection();
 }

@@ -41,9 +41,10 @@ public:
     explicit TextPane(QWidget* parent = nullptr);
     ~TextPane() override;
 
-    // The document shown. Replacing it puts the caret at the start and scrolls home.
+    // The document shown. Replacing it puts the caret at the start and scrolls home; the
+    // document replaced is handed back, for the caller to free where that costs no frame.
     const Document& document() const { return document_; }
-    void setDocument(Document document);
+    Document setDocument(Document document);
 
     // Runs `change` on the document (for passes such as the line-ending fixer) and then
     // refreshes the view as after setDocument, keeping the document. While `change` runs
@@ -62,6 +63,11 @@ public:
         endChange();
     }
     bool changingDocument() const { return changing_; }
+
+    // A read-only pane shows, scrolls, selects and copies, but refuses every edit with a
+    // beep: while the document is being saved from another thread, or another one loaded.
+    bool isReadOnly() const { return readOnly_; }
+    void setReadOnly(bool readOnly);
 
     std::string text() const { return document_.text(); }
     // Replaces everything; the caret goes to the start and the view scrolls home.
@@ -146,6 +152,8 @@ private:
 
     // Edits (text_pane.cpp). replaceUnits is the one place the text changes.
     void replaceUnits(std::size_t position, std::size_t removed, std::string_view inserted);
+    // False, with a beep, while the pane is read-only: the user's edit is refused.
+    bool mayEdit() const;
     void userEdit(UnitRange range, std::string_view inserted, UndoRecord::Kind kind);
     // Puts Unicode text in place of the selection; text the document's encoding cannot
     // hold is refused as a whole with a beep.
@@ -185,6 +193,7 @@ private:
     bool dragging_ = false;
     bool contextMenuOpen_ = false;
     bool changing_ = false;
+    bool readOnly_ = false;
 };
 
 }  // namespace norvane::ui

@@ -112,7 +112,8 @@ public:
 
     QAccessible::State state() const override {
         QAccessible::State state = QAccessibleWidget::state();
-        state.editable = true;
+        state.editable = !pane().isReadOnly();
+        state.readOnly = !state.editable;
         state.multiLine = true;
         state.selectableText = true;
         return state;

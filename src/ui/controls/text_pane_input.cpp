@@ -122,7 +122,7 @@ void TextPane::inputMethodEvent(QInputMethodEvent* event) {
 QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const {
     switch (query) {
     case Qt::ImEnabled:
-        return !changing_;
+        return !changing_ && !readOnly_;
     case Qt::ImCursorRectangle:
         // The input method puts its candidate window by the caret.
         return changing_ ? QRectF() : caretRect().translated(viewport()->pos());
@@ -190,12 +190,13 @@ void TextPane::contextMenuEvent(QContextMenuEvent* event) {
         action->setEnabled(enabled);
         connect(action, &QAction::triggered, this, command);
     };
-    add(tr("&Undo"), QKeySequence::Undo, canUndo(), &TextPane::undo);
+    const bool editable = !readOnly_;
+    add(tr("&Undo"), QKeySequence::Undo, editable && canUndo(), &TextPane::undo);
     menu.addSeparator();
-    add(tr("Cu&t"), QKeySequence::Cut, selected, &TextPane::cut);
+    add(tr("Cu&t"), QKeySequence::Cut, editable && selected, &TextPane::cut);
     add(tr("&Copy"), QKeySequence::Copy, selected, &TextPane::copy);
-    add(tr("&Paste"), QKeySequence::Paste, clipboard && clipboard->hasText(), &TextPane::paste);
-    add(tr("&Delete"), QKeySequence::Delete, selected, &TextPane::deleteSelection);
+    add(tr("&Paste"), QKeySequence::Paste, editable && clipboard && clipboard->hasText(), &TextPane::paste);
+    add(tr("&Delete"), QKeySequence::Delete, editable && selected, &TextPane::deleteSelection);
     menu.addSeparator();
     add(tr("Select &All"), QKeySequence::SelectAll, !document_.empty(), &TextPane::selectAll);
     contextMenuOpen_ = true;

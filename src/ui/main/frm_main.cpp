@@ -9,19 +9,21 @@
 #include "ui/controls/label_fonts.h"
 #include "ui/controls/text_pane.h"
 #include "ui/controls/utf8_text.h"
+#include "ui/main/background_job.h"
 #include "ui/main/enter_presses_button.h"
 #include "ui/main/main_layout.h"
 #include "ui/controls/twips.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFrame>
 #include <QProgressBar>
 #include <QPushButton>
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -42,12 +44,19 @@ std::string fileNameOf(const std::filesystem::path& path) {
 QString errorDetail(const std::exception& error) { return toQString(error.what()); }
 
 // Reads a document, turning running out of memory into a file error like any other.
-Document readDocument(const std::filesystem::path& path) {
+Document readDocument(const std::filesystem::path& path, const ProgressReporter& progress) {
     try {
-        return loadDocument(path);
+        return loadDocument(path, progress);
     } catch (const std::bad_alloc&) {
         throw platform::FileError("Not enough memory to read \"" + platform::pathText(path) + "\"");
     }
+}
+
+// The path as the program's working folder makes it now, without collapsing anything.
+std::filesystem::path absolutePath(const std::filesystem::path& path) {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute;
 }
 
 }  // namespace
@@ -107,7 +116,6 @@ void frmMain::createControls() {
 
     butAboutHelp = button("butAboutHelp", QStringLiteral("About/Help..."), MainLayout::butAboutHelp);
 
-    butConvert->setEnabled(false);
     setTabOrder(butOpenFile, butConvert);
     setTabOrder(butConvert, butSaveFile);
     setTabOrder(butSaveFile, txtMain);
@@ -126,21 +134,24 @@ void frmMain::createControls() {
 
 void frmMain::Form_Load(const std::string& commandLine) {
     CommonDialog1.setFilter(FileFilter);
+    setWindowTitle(toQString(titleNoFile(identity::Version)));
     const std::string path = unquoteCommandLine(commandLine);
-    if (path.empty()) {
-        setWindowTitle(toQString(titleNoFile(identity::Version)));
-    } else {
-        try {
-            txtMain->setDocument(readDocument(platform::pathFromText(path)));
-            DoFilename = std::filesystem::absolute(platform::pathFromText(path));
-            setWindowTitle(toQString(titleLoaded(identity::Version, fileNameOf(DoFilename))));
-            butConvert->setEnabled(true);
-        } catch (const platform::FileError& error) {
-            services_.messages->showMessage(QStringLiteral("Error, cannot read file!"), errorDetail(error));
-            setWindowTitle(toQString(titleNoFile(identity::Version)));
-            txtMain->setText({});
-        }
+    if (!path.empty()) {
+        // The window shows at once, with no file; the file's text and title follow once it
+        // has been read.
+        const std::filesystem::path file = absolutePath(platform::pathFromText(path));
+        loadFile(
+            file,
+            [this, file] {
+                DoFilename = file;
+                setWindowTitle(toQString(titleLoaded(identity::Version, fileNameOf(DoFilename))));
+            },
+            [this] {
+                setWindowTitle(toQString(titleNoFile(identity::Version)));
+                txtMain->setText({});
+            });
     }
+    updateCommands();
     sizePane(pixelsToTwips(*this, size()));
 }
 
@@ -189,16 +200,37 @@ void frmMain::butOpenFile_Click() {
     CommonDialog1.setInitDir(documentFolder());
     if (!CommonDialog1.showOpen(this)) return;
     const std::filesystem::path path = toPath(CommonDialog1.fileName());
-    try {
-        txtMain->setDocument(readDocument(path));
-    } catch (const platform::FileError& error) {
-        // Everything stays as it was; the user learns why.
-        services_.messages->showMessage(QStringLiteral("Error, cannot read file!"), errorDetail(error));
-        return;
-    }
-    DoFilename = path;
-    butConvert->setEnabled(true);
-    setWindowTitle(toQString(titleLoaded(identity::Version, toUtf8(CommonDialog1.fileTitle()))));
+    const QString fileTitle = CommonDialog1.fileTitle();
+    // A file that cannot be read leaves everything as it was; the user learns why.
+    loadFile(
+        path,
+        [this, path, fileTitle] {
+            DoFilename = path;
+            setWindowTitle(toQString(titleLoaded(identity::Version, toUtf8(fileTitle))));
+        },
+        [] {});
+}
+
+void frmMain::loadFile(const std::filesystem::path& path, std::function<void()> loaded, std::function<void()> failed) {
+    auto document = std::make_shared<Document>();
+    startJob(
+        Job::Loading, [path, document](const ProgressReporter& progress) { *document = readDocument(path, progress); },
+        [this, document, loaded = std::move(loaded), failed = std::move(failed)](std::exception_ptr failure) {
+            try {
+                if (failure) std::rethrow_exception(failure);
+            } catch (const std::exception& error) {
+                services_.messages->showMessage(QStringLiteral("Error, cannot read file!"), errorDetail(error));
+                failed();
+                return;
+            }
+            auto previous = std::make_shared<Document>(txtMain->setDocument(std::move(*document)));
+            release_ = std::make_unique<BackgroundJob>(
+                [previous = std::move(previous)](const ProgressReporter&) mutable { previous.reset(); }, [](int) {},
+                [this](std::exception_ptr) { release_.release()->deleteLater(); });
+            fixable_ = true;
+            updateCommands();
+            loaded();
+        });
 }
 
 void frmMain::butConvert_Click() {
@@ -220,26 +252,72 @@ void frmMain::butConvert_Click() {
         ConvertProgBar->setValue(0);
         services_.messages->showMessage(QStringLiteral("Not enough memory to fix the file."),
                                         QStringLiteral("The text is unchanged."));
-        if (closeWhenFixed_) close();
+        if (closeWhenDone_) close();
         return;
     }
     fixing_ = false;
-    butConvert->setEnabled(false);
+    fixable_ = false;
+    updateCommands();
     ConvertProgBar->setValue(0);
     setWindowTitle(toQString(titleFixed(identity::Version, fileNameOf(DoFilename))));
-    if (closeWhenFixed_) close();
+    if (closeWhenDone_) close();
 }
 
-// Saves the document to `path`; on failure, which leaves the file as it was, shows
-// `failure` with the reason below it.
 void frmMain::saveDocumentTo(const std::filesystem::path& path, const QString& failure) {
-    try {
-        saveDocument(txtMain->document(), path);
-    } catch (const platform::FileError& error) {
-        services_.messages->showMessage(failure, errorDetail(error));
-    } catch (const std::bad_alloc&) {
-        services_.messages->showMessage(failure, NotEnoughMemory);
-    }
+    // The pane is read-only until the save ends, so the document stays as it is read.
+    const Document& document = txtMain->document();
+    startJob(
+        Job::Saving, [&document, path](const ProgressReporter& progress) { saveDocument(document, path, progress); },
+        [this, failure](std::exception_ptr error) {
+            try {
+                if (error) std::rethrow_exception(error);
+            } catch (const std::bad_alloc&) {
+                closeWhenDone_ = false;  // the user sees the failure, and the document is kept
+                services_.messages->showMessage(failure, NotEnoughMemory);
+                return;
+            } catch (const std::exception& reason) {
+                closeWhenDone_ = false;
+                services_.messages->showMessage(failure, errorDetail(reason));
+                return;
+            }
+            if (closeWhenDone_) close();
+        });
+}
+
+void frmMain::startJob(Job kind, std::function<void(const ProgressReporter&)> work,
+                       std::function<void(std::exception_ptr)> finished) {
+    job_.reset();  // only a load can be running here: its result would be replaced
+    const QPointer<QWidget> focus = QApplication::focusWidget();
+    jobKind_ = kind;
+    ConvertProgBar->setValue(0);
+    job_ = std::make_unique<BackgroundJob>(
+        std::move(work), [this](int percent) { ConvertProgBar->setValue(percent); },
+        [this, finished = std::move(finished)](std::exception_ptr failure) {
+            job_.release()->deleteLater();
+            ConvertProgBar->setValue(0);
+            updateCommands();
+            // A button the job disabled gets back the focus that its disabling moved on.
+            if (focusBeforeJob_ && focusBeforeJob_->isEnabled() && focusBeforeJob_->window() == this)
+                focusBeforeJob_->setFocus();
+            focusBeforeJob_ = nullptr;
+            finished(failure);
+        });
+    updateCommands();
+    if (!focusBeforeJob_ && focus && !focus->isEnabled()) focusBeforeJob_ = focus;
+}
+
+void frmMain::updateCommands() {
+    const bool idle = !job_;
+    butOpenFile->setEnabled(idle || jobKind_ == Job::Loading);
+    butConvert->setEnabled(idle && fixable_);
+    butSaveFile->setEnabled(idle);
+    butSaveFileAs->setEnabled(idle);
+    txtMain->setReadOnly(!idle);
+    // The pointer says that the window works on while it answers.
+    if (idle)
+        unsetCursor();
+    else
+        setCursor(Qt::BusyCursor);
 }
 
 void frmMain::butSaveFile_Click() {
@@ -281,9 +359,10 @@ void frmMain::butAboutHelp_Click() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    if (fixing_) {
-        // The document is half rewritten: close once the fix is done.
-        closeWhenFixed_ = true;
+    // The document is half rewritten, or half written to its file: close once that is done.
+    // A load is cancelled when the window goes.
+    if (fixing_ || (job_ && jobKind_ == Job::Saving)) {
+        closeWhenDone_ = true;
         event->ignore();
         return;
     }

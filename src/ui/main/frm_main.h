@@ -1,11 +1,15 @@
 #pragma once
 
+#include "engine/progress.h"
 #include "ui/main/common_dialog.h"
 #include "ui/main/file_prompter.h"
 #include "ui/controls/message_sink.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
+
+#include <exception>
 
 #include <filesystem>
 #include <functional>
@@ -19,6 +23,7 @@ class QPushButton;
 
 namespace norvane::ui {
 
+class BackgroundJob;
 class TextPane;
 
 // The main window: the column of commands on the left and the text pane filling the rest.
@@ -40,6 +45,12 @@ public:
     // in the system's narrow form (the bytes of the name on POSIX systems, UTF-8 on Windows).
     frmMain(const std::string& commandLine, Services services);
     ~frmMain() override;
+
+    // A file is being read or the document saved, on a thread of its own. Meanwhile the
+    // commands that need the document ("Fix File", "Save File", "Save As...", and "Open
+    // File..." during a save) are disabled and the pane is read-only, so that nothing the
+    // user does can be lost; "Open File..." during a load replaces it.
+    bool isBusy() const { return job_ != nullptr; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -76,7 +87,19 @@ private:
     QFrame* Line1 = nullptr;
     QPushButton* butAboutHelp = nullptr;
 
+    enum class Job { Loading, Saving };
+    // Reads the file at `path` behind the shown window. When it has been read, the pane
+    // shows it and `loaded` runs; when it cannot be, the user is told and `failed` runs.
+    void loadFile(const std::filesystem::path& path, std::function<void()> loaded, std::function<void()> failed);
+    // Saves the document to `path` behind the shown window; on failure, which leaves the
+    // file as it was, shows `failure` with the reason below it.
     void saveDocumentTo(const std::filesystem::path& path, const QString& failure);
+    // Runs `work` as the window's one job (a load still running is cancelled), its progress
+    // in the progress bar; `finished` gets how it ended once the window is idle again.
+    void startJob(Job kind, std::function<void(const ProgressReporter&)> work,
+                  std::function<void(std::exception_ptr failure)> finished);
+    // Enables the commands and the pane as the window's state allows.
+    void updateCommands();
 
     // The current file's full path, as the system names it (never collapsed: `link/..` stays
     // what the kernel makes of it); empty while there is none.
@@ -84,8 +107,15 @@ private:
     int OldWidth = 0;    // outer size in twips when the pane was last hidden
     int OldHeight = 0;
     bool restoreMaximized_ = false;
+    bool fixable_ = false;  // a document was loaded and has not been fixed: "Fix File" applies
     bool fixing_ = false;
-    bool closeWhenFixed_ = false;
+    bool closeWhenDone_ = false;  // closing waits for the fix or the save to end
+    std::unique_ptr<BackgroundJob> job_;
+    // Frees a document the pane no longer shows: for one of a GB that takes a while.
+    std::unique_ptr<BackgroundJob> release_;
+    Job jobKind_ = Job::Loading;
+    // The control that had the focus when a job disabled it, given it back at the job's end.
+    QPointer<QWidget> focusBeforeJob_;
 };
 
 }  // namespace norvane::ui

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,14 +17,14 @@
 namespace norvane::ui {
 namespace {
 
-// Every character boundary of a line with its column, counted one character at a time.
-std::vector<Cell> countColumns(const Document& document, std::size_t line) {
-    const std::size_t start = document.lineStart(line), end = document.lineEnd(line);
-    const std::string text = document.slice(start, end - start);
+// The character boundaries from `from` up to `end`, with their columns, counted one character
+// at a time.
+std::vector<Cell> countColumnsFrom(const Document& document, Cell from, std::size_t end) {
+    const std::string text = document.slice(from.position, end - from.position);
     std::vector<Cell> cells;
-    std::uint64_t column = 0;
+    std::uint64_t column = from.column;
     for (std::size_t i = 0; i < text.size();) {
-        cells.push_back({start + i, column});
+        cells.push_back({from.position + i, column});
         const DecodedCharacter c = decodeCharacter(document.format().encoding, std::span(text).subspan(i));
         const bool legacy = document.format().encoding == TextEncoding::Legacy;
         column = c.codePoint == '\t' ? (column / 8 + 1) * 8 : column + (legacy ? 1 : cellsOf(c.codePoint));
@@ -31,6 +32,11 @@ std::vector<Cell> countColumns(const Document& document, std::size_t line) {
     }
     cells.push_back({end, column});
     return cells;
+}
+
+// Every character boundary of a line with its column.
+std::vector<Cell> countColumns(const Document& document, std::size_t line) {
+    return countColumnsFrom(document, {document.lineStart(line), 0}, document.lineEnd(line));
 }
 
 // Checks every boundary of a line both ways: position to column and column to cell.
@@ -167,7 +173,7 @@ TEST(ColumnIndex, EditsBesideAChunkBoundaryRegroupTheUnitsAcrossIt) {
                 for (const auto& [removed, inserted] : edits) {
                     Document document(text);
                     ColumnIndex index(document, 0, document.size());
-                    const std::size_t position = index.boundaryAtOffset(ColumnIndex::ChunkUnits + 8).position + delta;
+                    const std::size_t position = index.boundaryAtOffset(document, ColumnIndex::ChunkUnits + 8).position + delta;
                     document.replace(position, removed, inserted);
                     index.edited(document, 0, document.size(), position, removed, inserted.size());
 
@@ -178,7 +184,7 @@ TEST(ColumnIndex, EditsBesideAChunkBoundaryRegroupTheUnitsAcrossIt) {
                     std::vector<std::int64_t> columnAt(document.size() + 1, -1);
                     for (const Cell& cell : cells) columnAt[cell.position] = static_cast<std::int64_t>(cell.column);
                     for (const Cell& cell : cells) {
-                        const Cell chunkStart = index.boundaryAtOffset(cell.position);
+                        const Cell chunkStart = index.boundaryAtOffset(document, cell.position);
                         ASSERT_EQ(columnAt[chunkStart.position], static_cast<std::int64_t>(chunkStart.column))
                             << "edge " << edge.size() << " shift " << shift << " delta " << delta;
                     }
@@ -186,6 +192,83 @@ TEST(ColumnIndex, EditsBesideAChunkBoundaryRegroupTheUnitsAcrossIt) {
             }
         }
     }
+}
+
+// A line indexed lazily, as one of hundreds of MB is: reaching a place measures only the
+// chunks there, so columns far away are estimates, yet from any place asked for on, up to a
+// chunk further, the columns are exactly what the characters make from its column, in
+// whatever order places are asked for; and a pass along the line in order finds every column
+// exact.
+TEST(ColumnIndex, ALazyIndexIsExactNearThePlacesAskedFor) {
+    std::mt19937 random(11);
+    for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Legacy}) {
+        SCOPED_TRACE(static_cast<int>(encoding));
+        // Its last chunk holds the remainder of the cut too: almost two chunks' worth.
+        const Document document(mixedText(random, 101 * ColumnIndex::ChunkUnits - 20), {encoding, false});
+        const std::vector<Cell> cells = countColumns(document, 0);
+        std::vector<std::int64_t> columnAt(document.size() + 1, -1);
+        for (const Cell& cell : cells) columnAt[cell.position] = static_cast<std::int64_t>(cell.column);
+
+        ColumnIndex index(document, 0, document.size(), 0);
+        // The cell of a character boundary as the pane finds it: the chunk's start, then a walk.
+        const auto cellOf = [&](std::size_t position) {
+            const Cell start = index.boundaryAtOffset(document, position);
+            EXPECT_GE(columnAt[start.position], 0) << "a chunk starts inside a character";
+            return countColumnsFrom(document, start, position).back();
+        };
+        for (int probe = 0; probe < 200; ++probe) {
+            const std::size_t first = cells[random() % cells.size()].position;
+            const std::size_t end = std::min(document.size(), first + random() % ColumnIndex::ChunkUnits);
+            const std::vector<Cell> near = countColumnsFrom(document, cellOf(first), end);
+            const std::size_t last = near.size() > 1 ? near[near.size() - 2].position : first;
+            if (probe % 2) cellOf(last);
+            cellOf(first);
+            ASSERT_EQ(cellOf(last), countColumnsFrom(document, cellOf(first), last).back()) << "probe " << probe;
+        }
+        for (const Cell& cell : cells) {
+            const Cell start = index.boundaryAtOffset(document, cell.position);
+            ASSERT_EQ(columnAt[start.position], static_cast<std::int64_t>(start.column));
+        }
+        EXPECT_EQ(index.width(), cells.back().column);
+        // A column asked for lands in the chunk whose cells hold it, at the start of a character.
+        for (int probe = 0; probe < 50; ++probe) {
+            const std::uint64_t column = random() % cells.back().column;
+            const Cell start = index.boundaryAtColumn(document, column);
+            ASSERT_EQ(columnAt[start.position], static_cast<std::int64_t>(start.column));
+            ASSERT_LE(start.column, column);
+        }
+    }
+}
+
+// Edits anywhere in a lazily indexed line, also inside chunks not yet measured whose cut
+// falls inside a character, leave every column exact for a pass along the line in order.
+TEST(ColumnIndex, ALazyIndexFollowsEditsAnywhere) {
+    std::mt19937 random(12);
+    // Without CR no edit can make a CR LF and split the line.
+    const auto withoutCr = [](std::string text) {
+        std::replace(text.begin(), text.end(), '\r', 'r');
+        return text;
+    };
+    // Long enough that most chunks are neither sampled nor next to a sampled one.
+    Document document(withoutCr(mixedText(random, 1000 * ColumnIndex::ChunkUnits)));
+    ColumnIndex index(document, 0, document.size(), 0);
+    for (int round = 0; round < 100; ++round) {
+        const std::size_t position = random() % document.size();
+        const std::size_t removed = std::min<std::size_t>(random() % 6, document.size() - position);
+        const std::string inserted = withoutCr(mixedText(random, random() % 8));
+        document.replace(position, removed, inserted);
+        index.edited(document, 0, document.size(), position, removed, inserted.size());
+        if (round % 3 == 0) index.boundaryAtOffset(document, random() % document.size());
+    }
+    const std::vector<Cell> cells = countColumns(document, 0);
+    std::vector<std::int64_t> columnAt(document.size() + 1, -1);
+    for (const Cell& cell : cells) columnAt[cell.position] = static_cast<std::int64_t>(cell.column);
+    ASSERT_EQ(index.length(), document.size());
+    for (const Cell& cell : cells) {
+        const Cell start = index.boundaryAtOffset(document, cell.position);
+        ASSERT_EQ(columnAt[start.position], static_cast<std::int64_t>(start.column)) << "at " << cell.position;
+    }
+    EXPECT_EQ(index.width(), cells.back().column);
 }
 
 TEST(LineColumns, EditsThatSplitOrJoinLinesRenumberThem) {

@@ -22,6 +22,7 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -39,8 +40,18 @@ using test::writeBytes;
 // One main window with fake dialogs and messages, and a folder for its files.
 class MainWindow : public ::testing::Test {
 protected:
+    // Starts the window and waits until the file named on the command line, if any, is read.
     void start(const QString& commandLine = {}) {
+        startLoading(commandLine);
+        waitForJob();
+    }
+    // Starts the window, which shows at once and reads its file behind.
+    void startLoading(const QString& commandLine) {
         window = std::make_unique<frmMain>(toUtf8(commandLine), services.make());
+    }
+    // Lets the load or save the window runs end, as the event loop does.
+    void waitForJob() {
+        while (window->isBusy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 
     QString file(const QString& name, std::string_view bytes) {
@@ -57,10 +68,56 @@ protected:
     }
     TextPane* pane() { return control<TextPane>("txtMain"); }
     QString title() { return window->windowTitle(); }
-    void click(const char* button) { control(button)->click(); }
+    // Clicks a button and waits for the load or save it starts.
+    void click(const char* button) {
+        control(button)->click();
+        waitForJob();
+    }
     void openThroughDialog(const QString& path) {
         services.prompter->answers.push_back(path);
         click("butOpenFile");
+    }
+
+    // Tries everything that would change the document or a file while a load or a save
+    // runs; expects each to be refused, and the commands that need the document disabled.
+    void attemptChangesWhileBusy() {
+        ASSERT_TRUE(window->isBusy());
+        EXPECT_TRUE(pane()->isReadOnly());
+        for (const char* name : {"butConvert", "butSaveFile", "butSaveFileAs"})
+            EXPECT_FALSE(control(name)->isEnabled()) << name;
+        const struct {
+            const char* name;
+            std::function<void()> attempt;
+        } attempts[] = {
+            {"typing", [&] { QTest::keyClicks(pane(), "typed"); }},
+            {"Enter", [&] { QTest::keyClick(pane(), Qt::Key_Return); }},
+            {"Delete", [&] { QTest::keyClick(pane(), Qt::Key_Delete); }},
+            {"Backspace at the end", [&] {
+                 QTest::keyClick(pane(), Qt::Key_End, Qt::ControlModifier);
+                 QTest::keyClick(pane(), Qt::Key_Backspace);
+             }},
+            {"cutting all", [&] {
+                 pane()->selectAll();
+                 pane()->cut();
+             }},
+            {"undo", [&] { QTest::keyClick(pane(), Qt::Key_Z, Qt::ControlModifier); }},
+            {"Fix File", [&] { control("butConvert")->click(); }},
+            {"Save File", [&] { control("butSaveFile")->click(); }},
+            {"Save As...", [&] {
+                 services.prompter->answers.push_back(folder.filePath("other.txt"));
+                 control("butSaveFileAs")->click();
+                 services.prompter->answers.clear();
+             }},
+        };
+        const std::string before = pane()->text();
+        for (const auto& [name, attempt] : attempts) {
+            SCOPED_TRACE(name);
+            attempt();
+            EXPECT_EQ(pane()->text(), before);
+            EXPECT_TRUE(window->isBusy());
+        }
+        EXPECT_FALSE(QFile::exists(folder.filePath("other.txt")));
+        EXPECT_TRUE(services.prompter->saveRequests.empty());
     }
 
     QTemporaryDir folder;
@@ -220,6 +277,7 @@ TEST_F(MainWindow, SavesTheFileThatWasRead) {
         SCOPED_TRACE(commandLine);
         writeBytes(root / file, "a\n");
         window = std::make_unique<frmMain>(commandLine, services.make());
+        waitForJob();
         EXPECT_EQ(title(), expectedTitle);
         click("butConvert");
         click("butSaveFile");
@@ -313,9 +371,14 @@ TEST_F(MainWindow, SaveFileNeedsAFileAndReportsFailure) {
     writeBytes(toPath(path), "x\n");
     openThroughDialog(path);
     gone.remove();
-    click("butSaveFile");
+    // Closing during a save that then fails keeps the window, and the document, open.
+    window->show();
+    control("butSaveFile")->click();
+    window->close();
+    waitForJob();
     EXPECT_EQ(services.messages->texts, QStringList{"Error, cannot save file."});
     EXPECT_TRUE(services.messages->details.front().contains("a.txt"));
+    EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(MainWindow, SaveAsWritesUnderTheNewNameOrSaysItDidNot) {
@@ -384,12 +447,78 @@ TEST_F(MainWindow, ClosingDuringAFixWaitsForItsEnd) {
     start(path);
     window->show();
     // The close arrives while the fix lets the window repaint, and is put off.
-    QSignalSpy progress(control<QProgressBar>("ConvertProgBar"), &QProgressBar::valueChanged);
-    QTimer::singleShot(0, window.get(), [&] { window->close(); });
+    bool closedDuringFix = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        closedDuringFix = true;
+        window->close();
+    });
     click("butConvert");
-    EXPECT_GT(progress.size(), 2);
+    EXPECT_TRUE(closedDuringFix);
     EXPECT_EQ(pane()->text().size(), static_cast<std::size_t>(lines.size()) / 5 * 6);
     EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindow, ShowsFirstAndReadsTheFileBehind) {
+    const QString path = file("a.txt", "first\nsecond\n");
+    startLoading(path);
+    QSignalSpy progress(control<QProgressBar>("ConvertProgBar"), &QProgressBar::valueChanged);
+    EXPECT_EQ(title(), "Norvane v2.1 - [No File]");
+    EXPECT_TRUE(control("butOpenFile")->isEnabled());  // opening another file replaces the load
+    attemptChangesWhileBusy();
+    waitForJob();
+    EXPECT_EQ(title(), "Norvane v2.1 - [a.txt]");
+    EXPECT_EQ(pane()->text(), "first\nsecond\n");
+    EXPECT_FALSE(pane()->isReadOnly());
+    for (const char* name : {"butOpenFile", "butConvert", "butSaveFile", "butSaveFileAs"})
+        EXPECT_TRUE(control(name)->isEnabled()) << name;
+    ASSERT_GE(progress.size(), 2);
+    EXPECT_EQ(progress.at(progress.size() - 2).at(0).toInt(), 100);
+    EXPECT_EQ(control<QProgressBar>("ConvertProgBar")->value(), 0);
+    EXPECT_EQ(readBytes(toPath(path)), "first\nsecond\n");
+    EXPECT_TRUE(services.messages->texts.isEmpty());
+}
+
+TEST_F(MainWindow, OpeningDuringALoadReplacesItAndCancellingKeepsIt) {
+    const QString first = file("first.txt", "first\n"), second = file("second.txt", "second\n");
+    startLoading(first);
+    services.prompter->answers.push_back(std::nullopt);
+    click("butOpenFile");
+    EXPECT_EQ(title(), "Norvane v2.1 - [first.txt]");
+    EXPECT_EQ(pane()->text(), "first\n");
+
+    startLoading(first);
+    openThroughDialog(second);
+    EXPECT_EQ(title(), "Norvane v2.1 - [second.txt]");
+    EXPECT_EQ(pane()->text(), "second\n");
+    click("butSaveFile");
+    EXPECT_EQ(readBytes(toPath(second)), "second\n\r\n");
+    EXPECT_EQ(readBytes(toPath(first)), "first\n");
+    EXPECT_TRUE(services.messages->texts.isEmpty());
+}
+
+TEST_F(MainWindow, ClosingDuringALoadCancelsIt) {
+    const std::string lines = QByteArray("line\n").repeated(1 << 21).toStdString();
+    const QString path = file("big.txt", lines);
+    startLoading(path);
+    window->show();
+    EXPECT_TRUE(window->close());
+    window.reset();
+    EXPECT_EQ(readBytes(toPath(path)), lines);
+}
+
+TEST_F(MainWindow, NothingChangesTheDocumentWhileItIsSavedAndClosingWaits) {
+    const QString path = file("a.txt", "first\nsecond\n");
+    start(path);
+    window->show();
+    control("butSaveFile")->click();
+    EXPECT_FALSE(control("butOpenFile")->isEnabled());
+    attemptChangesWhileBusy();
+    window->close();
+    EXPECT_TRUE(window->isVisible());
+    waitForJob();
+    EXPECT_EQ(readBytes(toPath(path)), "first\nsecond\n\r\n");
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(services.messages->texts.isEmpty());
 }
 
 TEST_F(MainWindow, HidingThePaneShrinksTheWindowAndShowingRestoresIt) {

@@ -1,0 +1,186 @@
+#include "platform/mapped_file.h"
+
+#include "platform/file_io.h"
+#include "platform/posix/regular_file.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <mutex>
+#include <new>
+
+namespace norvane::platform {
+namespace {
+
+// The mapped ranges the SIGBUS handler may repair. A signal handler can reach nothing but
+// state of the process's own, so this table is the one piece of process-wide state here;
+// it holds only lock-free atomics, which a handler may touch.
+struct GuardedRange {
+    std::atomic<std::uintptr_t> begin{0};
+    std::atomic<std::uintptr_t> end{0};
+    std::atomic<bool> faulted{false};
+};
+constexpr std::size_t MaxGuardedRanges = 64;
+constinit std::array<GuardedRange, MaxGuardedRanges> guardedRanges{};
+constinit std::atomic<std::uintptr_t> pageSize{0};
+constinit struct sigaction previousAction {};
+
+// A page that the file no longer has: a page of NUL bytes takes its place, and reading
+// goes on. A SIGBUS anywhere else goes to the handler there was before, or ends the
+// program as it would have.
+void onBusError(int signal, siginfo_t* info, void* context) {
+    const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    for (GuardedRange& range : guardedRanges) {
+        if (address < range.begin.load() || address >= range.end.load()) continue;
+        const std::uintptr_t page = address & ~(pageSize.load() - 1);
+        void* replaced = ::mmap(reinterpret_cast<void*>(page), pageSize.load(), PROT_READ,
+                                MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+        if (replaced != MAP_FAILED) {
+            range.faulted.store(true);
+            return;  // the faulting read runs again and finds NUL bytes
+        }
+    }
+    if (previousAction.sa_flags & SA_SIGINFO) {
+        previousAction.sa_sigaction(signal, info, context);
+    } else if (previousAction.sa_handler != SIG_IGN && previousAction.sa_handler != SIG_DFL) {
+        previousAction.sa_handler(signal);
+    } else {
+        ::signal(SIGBUS, SIG_DFL);  // the faulting read runs again and ends the program
+    }
+}
+
+void installHandler() {
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        pageSize.store(static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE)));
+        struct sigaction action {};
+        action.sa_sigaction = onBusError;
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGBUS, &action, &previousAction);
+    });
+}
+
+// Claims a free range of the table; nothing when it is full.
+GuardedRange* guard(const char* data, std::size_t size) {
+    installHandler();
+    for (GuardedRange& range : guardedRanges) {
+        std::uintptr_t free = 0;
+        if (range.end.load() != 0 || !range.begin.compare_exchange_strong(free, 1)) continue;
+        range.faulted.store(false);
+        range.end.store(reinterpret_cast<std::uintptr_t>(data) + size);
+        range.begin.store(reinterpret_cast<std::uintptr_t>(data));
+        return &range;
+    }
+    return nullptr;
+}
+
+void release(GuardedRange& range) {
+    range.end.store(0);
+    range.begin.store(0);
+}
+
+bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+}  // namespace
+
+struct MappedFile::State {
+    posix::FileDescriptor fd{-1};
+    struct stat opened {};
+    char* mapping = nullptr;
+    std::size_t size = 0;
+    GuardedRange* range = nullptr;
+    std::atomic<bool> detached{false};
+    FileContents contents;  // where the file could not be mapped
+
+    ~State() {
+        if (!mapping) return;
+        if (range) release(*range);
+        ::munmap(mapping, size);
+    }
+};
+
+MappedFile::MappedFile() = default;
+
+MappedFile::MappedFile(const std::filesystem::path& path) : state_(std::make_unique<State>()) {
+    State& state = *state_;
+    state.fd = posix::openRegularFile(AT_FDCWD, path.c_str(), O_RDONLY, state.opened, "open", path);
+    const auto size = static_cast<std::size_t>(state.opened.st_size);
+    void* mapping = size > 0 ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, state.fd.get(), 0) : MAP_FAILED;
+    if (mapping != MAP_FAILED) {
+        state.mapping = static_cast<char*>(mapping);
+        state.size = size;
+        state.range = guard(state.mapping, size);
+        if (state.range) {
+            ::madvise(mapping, size, MADV_SEQUENTIAL);  // the load reads it through once
+            return;
+        }
+        // Too many files open to guard one more: this one is read instead.
+        ::munmap(mapping, size);
+        state.mapping = nullptr;
+        state.size = 0;
+    }
+    state.contents = readWholeFile(path, [](std::size_t fileSize) { return fileSize; });
+    state.detached = true;
+}
+
+MappedFile::~MappedFile() = default;
+MappedFile::MappedFile(MappedFile&&) noexcept = default;
+MappedFile& MappedFile::operator=(MappedFile&&) noexcept = default;
+
+const char* MappedFile::data() const {
+    if (!state_) return nullptr;
+    return state_->mapping ? state_->mapping : state_->contents.buffer.data();
+}
+
+std::size_t MappedFile::size() const {
+    if (!state_) return 0;
+    return state_->mapping ? state_->size : state_->contents.size;
+}
+
+bool MappedFile::changed() const {
+    if (!state_ || !state_->mapping) return false;
+    if (state_->range && state_->range->faulted.load()) return true;
+    if (state_->detached.load()) return false;
+    struct stat now {};
+    if (::fstat(state_->fd.get(), &now) != 0) return true;
+    return now.st_size != state_->opened.st_size || !sameTime(now.st_mtim, state_->opened.st_mtim);
+}
+
+bool MappedFile::isFile(const std::filesystem::path& path) const {
+    struct stat info {};
+    return state_ && ::stat(path.c_str(), &info) == 0 && info.st_dev == state_->opened.st_dev &&
+           info.st_ino == state_->opened.st_ino;
+}
+
+// Writing to a private mapping gives each page a private copy of its bytes; writing none
+// of them changes nothing a reader sees.
+void MappedFile::detach() const {
+    if (!state_ || !state_->mapping || state_->detached.load()) return;
+    State& state = *state_;
+    ::madvise(state.mapping, state.size, MADV_NORMAL);
+    if (::mprotect(state.mapping, state.size, PROT_READ | PROT_WRITE) != 0) throw std::bad_alloc();
+#ifdef MADV_POPULATE_WRITE
+    const bool populated = ::madvise(state.mapping, state.size, MADV_POPULATE_WRITE) == 0;
+#else
+    const bool populated = false;
+#endif
+    if (!populated) {
+        // Each page is written with the byte it holds, read and written as one atomic step
+        // so that a reader meanwhile sees nothing else.
+        const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        for (std::size_t at = 0; at < state.size; at += page)
+            std::atomic_ref<char>(state.mapping[at]).fetch_add(0, std::memory_order_relaxed);
+    }
+    ::mprotect(state.mapping, state.size, PROT_READ);
+    state.detached = true;
+}
+
+}  // namespace norvane::platform
