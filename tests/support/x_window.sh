@@ -3,9 +3,9 @@
 # Needs xdotool, xwininfo and xprop. click_control acts on the window whose id is in $window;
 # px converts at the scale factor in $scale (percent, 100 unless set).
 
-# Waits up to ten seconds for a window whose title matches; prints its id.
+# Waits up to $wait_seconds (ten unless set) for a window whose title matches; prints its id.
 wait_window() {
-  for _ in $(seq 100); do
+  for _ in $(seq $((${wait_seconds:-10} * 10))); do
     if id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) && [ -n "$id" ]; then
       echo "$id"
       return 0

@@ -40,18 +40,9 @@ wine wineboot --init >"$out/wineboot.log" 2>&1
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# Waits up to thirty seconds for a window whose title matches; prints its id.
-wait_window() {
-  for _ in $(seq 300); do
-    if id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) && [ -n "$id" ]; then
-      echo "$id"
-      return 0
-    fi
-    sleep 0.1
-  done
-  echo "no window titled '$1' appeared; windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|')" >&2
-  return 1
-}
+# Wine starts windows slowly: wait up to thirty seconds for each.
+wait_seconds=30
+source "$(dirname "$0")/../../support/x_window.sh"
 
 # Waits until no window's title matches.
 wait_gone() {
@@ -237,8 +228,9 @@ for row in "${rows[@]}"; do
   echo "== command line \"C:\\with space\\$name\" in $locale"
   printf "$bytes" >"$folder/$name"
   start LC_ALL="$locale" LANG="$locale" LOCPATH="$locales" -- "$program" "C:\\with space\\$name"
-  window=$(wait_window '^Norvane v2\.1 - \[.*\]$')
-  title_is "Norvane v2.1 - [$name]"
+  # The window shows first and names the file once it is read.
+  pattern=$(printf '%s' "Norvane v2.1 - [$name]" | sed 's/[].*^$\\[]/\\&/g')
+  window=$(wait_window "^$pattern\$")
   click 1560 120 3525 3135  # into the pane
   text=$(copied "$window" "ctrl+a ctrl+c")
   [ "$text" = "$(printf "$pane")" ] || fail "the pane shows '$text', not '$(printf "$pane")'"
