@@ -3,6 +3,9 @@
 // clipboard instead. Exits 1 when the clipboard can't be opened or holds no text.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,6 +17,8 @@ int main(int argc, char* argv[]) {
         ::CloseClipboard();
         return emptied ? 0 : 1;
     }
+    // Bytes as they are: a text-mode stdout would turn each LF into CR LF.
+    _setmode(_fileno(stdout), _O_BINARY);
     int status = 1;
     if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
         if (const auto* text = static_cast<const wchar_t*>(::GlobalLock(data))) {

@@ -83,14 +83,14 @@ about_help() { click 120 2880 1335 375; }
 
 shot() { sleep 0.3; import -window root "$out/$1.png"; }
 
-# Text copied from a window with keys, as the clipboard holds it, its CRs dropped. The
+# Text copied from a window with keys, as the clipboard holds it, CRs shown as \r. The
 # clipboard is emptied first, so an old copy can't pass for the new one.
 copied() {
   local id=$1 keys=$2 text=''
   wine "$clipboard_text" --clear
   xdotool windowfocus --sync "$id" sleep 0.2 key $keys
   for _ in $(seq 50); do
-    text=$(wine "$clipboard_text" | tr -d '\r') && [ -n "$text" ] && break
+    text=$(wine "$clipboard_text" | sed 's/\r/\\r/g') && [ -n "$text" ] && break
     sleep 0.1
   done
   printf '%s' "$text"
@@ -217,11 +217,12 @@ wait_gone '^About Norvane$'
 stop
 
 # Started from the command line: the title, fixing and the bytes saved. Each row: the file's
-# name, its bytes, the locale Wine runs in, the title, the pane's text as copied, the bytes
+# name, its bytes, the locale Wine runs in, the title, the pane's text as copied (the Windows
+# clipboard's line break is CR LF, so a bare LF gains a CR, and no more), the bytes
 # saved. In the Russian locale the ANSI code page is 1251.
 rows=(
-  "a b.txt|a\nb|C.UTF-8|a b.txt|a\nb|a\r\nb\r\n"
-  "привет.txt|\xcf\xf0\xe8\xe2\xe5\xf2\n\xec\xe8\xf0|ru_RU.UTF-8|привет.txt|Привет\nмир|\xcf\xf0\xe8\xe2\xe5\xf2\r\n\xec\xe8\xf0\r\n"
+  "a b.txt|a\nb|C.UTF-8|a b.txt|a\r\nb|a\r\nb\r\n"
+  "привет.txt|\xcf\xf0\xe8\xe2\xe5\xf2\n\xec\xe8\xf0|ru_RU.UTF-8|привет.txt|Привет\r\nмир|\xcf\xf0\xe8\xe2\xe5\xf2\r\n\xec\xe8\xf0\r\n"
 )
 for row in "${rows[@]}"; do
   IFS='|' read -r name bytes locale title pane saved <<<"$row"
@@ -233,7 +234,8 @@ for row in "${rows[@]}"; do
   window=$(wait_window "^$pattern\$")
   click 1560 120 3525 3135  # into the pane
   text=$(copied "$window" "ctrl+a ctrl+c")
-  [ "$text" = "$(printf "$pane")" ] || fail "the pane shows '$text', not '$(printf "$pane")'"
+  expected=$(printf "$pane" | sed 's/\r/\\r/g')
+  [ "$text" = "$expected" ] || fail "the pane shows '$text', not '$expected'"
   fix_file
   wait_window '^Norvane v2\.1 - \[.*\] - Fixed$' >/dev/null
   title_is "Norvane v2.1 - [$name] - Fixed"
