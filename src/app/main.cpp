@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/headless.h"
 #include "identity/identity.h"
+#include "platform/console_output.h"
 #include "platform/program_arguments.h"
 #include "platform/services.h"
 #include "ui/about/frm_about.h"
@@ -55,5 +56,6 @@ int main(int argc, char* argv[]) {
     using namespace norvane;
     const app::Command command = app::parseCommandLine(platform::programArguments(argc, argv));
     if (const auto* open = std::get_if<app::OpenWindow>(&command)) return runWindow(argv[0], open->commandLine);
+    const platform::ConsoleOutput console;
     return app::runHeadless(command, std::cout, std::cerr);
 }
