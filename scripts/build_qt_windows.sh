@@ -4,7 +4,7 @@
 # of the same version as this system's Qt, with the project's mingw-w64 toolchain, and
 # installs it into a cache folder outside the work tree:
 #
-#   scripts/build_qt_windows.sh             builds it (35-60 minutes on 2 cores) unless it is there
+#   scripts/build_qt_windows.sh             builds it (15 minutes on 2 idle cores, up to 45 on busy ones) unless it is there
 #   scripts/build_qt_windows.sh --prefix    only prints the folder it is, or would be, in
 #
 # The folder is ${NORVANE_QT_WINDOWS_CACHE:-~/.cache/norvane}/qt6-windows-VERSION-KEY, KEY
@@ -74,7 +74,7 @@ step() {
   echo "build_qt_windows: [$(( ($(date +%s) - started) / 60 )) min] $*"
 }
 step "building Qt $upstream_version for 64-bit Windows into $prefix;" \
-  "this takes 35-60 minutes on 2 cores (NORVANE_QT_WINDOWS_JOBS=$jobs jobs) and is done once"
+  "this takes about 15 minutes on 2 idle cores, up to 45 on busy ones (NORVANE_QT_WINDOWS_JOBS=$jobs jobs) and is done once"
 
 work=$cache_root/qt6-windows-work-$key
 rm -rf "$work" "$prefix.partial"
