@@ -1,5 +1,6 @@
 # Sourced by the scripts that drive the real program in an X server (the end-to-end test,
-# scripts/screenshots.sh): finding its windows, measuring them, clicking its controls.
+# the Windows program's end-to-end test, the package test, scripts/screenshots.sh): finding its
+# windows, measuring them, clicking its controls.
 # Needs xdotool, xwininfo and xprop. click_control acts on the window whose id is in $window;
 # px converts at the scale factor in $scale (percent, 100 unless set).
 

@@ -40,7 +40,8 @@ wine wineboot --init >"$out/wineboot.log" 2>&1
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# Wine starts windows slowly: wait up to thirty seconds for each.
+# Finding, measuring and clicking windows (no window manager here: Wine's X window is the
+# client area). Wine starts windows slowly: wait up to thirty seconds for each.
 wait_seconds=30
 source "$(dirname "$0")/../../support/x_window.sh"
 
@@ -54,32 +55,12 @@ wait_gone() {
   return 1
 }
 
-# Twips to pixels at 96 dpi.
-px() { echo $((($1 + 7) / 15)); }
-
-# The client area of a window in screen pixels: CX CY CW CH (no window manager: Wine's X
-# window is the client area).
-measure() {
-  local info
-  info=$(xwininfo -id "$1")
-  CX=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
-  CY=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
-  CW=$(sed -n 's/^ *Width: *//p' <<<"$info")
-  CH=$(sed -n 's/^ *Height: *//p' <<<"$info")
-}
-
-# Clicks the middle of a control of `window`, given in twips from its client area's corner.
-click() {
-  local left=$1 top=$2 width=$3 height=$4
-  measure "$window"
-  xdotool mousemove $((CX + $(px $((left + width / 2))))) $((CY + $(px $((top + height / 2))))) sleep 0.1 click 1
-}
-open_file() { click 120 120 1335 375; }
-fix_file() { click 120 600 1335 375; }
-save_file() { click 120 1080 1335 375; }
-save_as() { click 120 1560 1335 375; }
-show_text() { click 120 2400 1335 255; }
-about_help() { click 120 2880 1335 375; }
+open_file() { click_control 120 120 1335 375; }
+fix_file() { click_control 120 600 1335 375; }
+save_file() { click_control 120 1080 1335 375; }
+save_as() { click_control 120 1560 1335 375; }
+show_text() { click_control 120 2400 1335 255; }
+about_help() { click_control 120 2880 1335 375; }
 
 shot() { sleep 0.3; import -window root "$out/$1.png"; }
 
@@ -232,7 +213,7 @@ for row in "${rows[@]}"; do
   # The window shows first and names the file once it is read.
   pattern=$(printf '%s' "Norvane v2.1 - [$name]" | sed 's/[].*^$\\[]/\\&/g')
   window=$(wait_window "^$pattern\$")
-  click 1560 120 3525 3135  # into the pane
+  click_control 1560 120 3525 3135  # into the pane
   text=$(copied "$window" "ctrl+a ctrl+c")
   expected=$(printf "$pane" | sed 's/\r/\\r/g')
   [ "$text" = "$expected" ] || fail "the pane shows '$text', not '$expected'"
