@@ -1,7 +1,9 @@
 #pragma once
 
+#include "platform/file_origin.h"
 #include "platform/page_buffer.h"
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -35,21 +37,46 @@ public:
     virtual void write(const char* data, std::size_t size) = 0;
 };
 
+// The steps of a save over an existing file, in the order it takes them. A test may act
+// at each of them (see SaveOptions::reached), as another program might.
+enum class SaveStep {
+    WaitingForLock,  // another save of the file holds its lock
+    Locked,          // the lock is held and the file is still the one expected
+    BackedUp,        // in place: a flushed copy of the old bytes is on disk
+    Detached,        // in place: nothing reads the old bytes from the file any more
+    Written,         // the new bytes are complete and flushed, not yet in the file's place
+};
+
+struct SaveOptions {
+    // Save File: write only over this file, and only while it is still as it was (see
+    // FileOrigin). Without it, whatever file the path names now is saved over.
+    const FileOrigin* over = nullptr;
+    // Runs before the file is written over in place, so that whoever still reads the
+    // file's old bytes (a MappedFile of it) can stop depending on them.
+    std::function<void()> beforeOverwriting;
+    // How long to wait for another save of the same file to end.
+    std::chrono::milliseconds lockWait{5000};
+    // Runs as the save reaches each step.
+    std::function<void(SaveStep)> reached;
+};
+
 // Saves the bytes that `produce` writes into the sink as the file at `path`, or leaves it as
 // it was: on any failure, an exception from `produce` included (I/O failures as FileError),
 // the old file keeps its bytes and nothing is left behind. A symbolic link is followed and
 // the file it names is saved; the path means what the system makes of it, `..` included.
 // Only a regular file is saved over, and never one without write permission, whoever runs
-// the program.
+// the program. One save of a file runs at a time, across processes: a save that finds
+// another one under way waits for it up to `lockWait`, then goes on or refuses.
 // The bytes go to a new file beside the target, which is flushed to disk, given the old
 // file's permissions, owner, group and extended attributes (ACLs among them), and renamed
-// over the target. Where that would lose something (a second hard link, an owner, group or
-// attribute the new file cannot be given, a folder where no file can be created), the file
-// is written over in place instead, its old bytes kept in memory to put back on failure;
-// `beforeOverwriting` runs first, so that whoever still reads the file's old bytes (a
-// MappedFile of it) can stop depending on them.
-void writeFileAtomically(const std::filesystem::path& path,
-                         const std::function<void(ByteSink&)>& produce,
-                         const std::function<void()>& beforeOverwriting = {});
+// over the target; the folder is flushed too. Where that would lose something (a second
+// hard link, an owner, group or attribute the new file cannot be given, a folder where no
+// file can be created), the file is written over in place instead: its old bytes go first
+// to a flushed backup file (beside it, else in the user's state folder), which is removed
+// once the new bytes are flushed, so a crash at any moment leaves either file whole. A
+// leftover backup of an earlier interrupted save is never replaced: that save is refused.
+// Returns the file saved, as the origin of a later save over it.
+FileOrigin writeFileAtomically(const std::filesystem::path& path, const std::function<void(ByteSink&)>& produce,
+                               const SaveOptions& options = {});
 
 }  // namespace norvane::platform

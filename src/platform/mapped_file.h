@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_origin.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <memory>
@@ -14,8 +16,9 @@ namespace norvane::platform {
 // Another program may cut the file short or write to it while it is mapped. Reading a
 // page that the file no longer has never ends the program: a signal handler maps a page of
 // NUL bytes in its place, and changed() reports it from then on. changed() also reports a
-// file written to since it was opened (its size or modification time differ), whose bytes
-// may then differ from those first read.
+// file written to since it was opened (its size, modification or change time differ),
+// whose bytes may then differ from those first read; once seen, a change is reported for
+// good.
 //
 // Writing the same file in place (see writeFileAtomically) would change the bytes under a
 // reader: detach() first turns the mapped pages into private memory.
@@ -35,6 +38,8 @@ public:
     std::size_t size() const;
 
     bool changed() const;
+    // The file as it was opened: a symbolic link in the path was followed then, never later.
+    const FileOrigin& origin() const;
     // Whether `path` names this very file (a hard link to it included).
     bool isFile(const std::filesystem::path& path) const;
     // Makes the bytes private memory, no longer tied to the file; costs their size in

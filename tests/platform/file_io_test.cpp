@@ -1,5 +1,8 @@
 #include "platform/file_io.h"
 #include "platform/mapped_file.h"
+#ifndef _WIN32
+#include "platform/posix/regular_file.h"
+#endif
 
 #include "test_files.h"
 
@@ -12,11 +15,16 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/file.h>
 #include <sys/xattr.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <fstream>
 #include <map>
+#include <optional>
 #endif
 
 namespace norvane::platform {
@@ -371,11 +379,15 @@ TEST(FileIo, NoFileIsHarmedWhateverItIs) {
         }
         const fs::path path = row.arrange(scene);
         const Snapshot before = snapshot(scene.folder.path);
+        // Backups of saves in place go here where the file's folder can't hold them.
+        test::TempFolder state;
+        scene.give(state.path);
         struct stat target {};
         ::stat(path.c_str(), &target);
 
         const std::string report = test::runInChild(
             [&]() -> std::string {
+                ::setenv("XDG_STATE_HOME", state.path.c_str(), 1);
                 auto produce = [&](ByteSink& sink) {
                     if (row.action == Action::SaveKilledHalfWay) {
                         const std::string half(3 << 20, 'h');
@@ -419,9 +431,214 @@ TEST(FileIo, NoFileIsHarmedWhateverItIs) {
         case Expect::Killed: EXPECT_EQ(report, "signal " + std::to_string(SIGKILL)); break;
         }
         EXPECT_EQ(shown(snapshot(scene.folder.path)), shown(expected));
+        if (fs::exists(state / "norvane")) EXPECT_TRUE(fs::is_empty(state / "norvane")) << "a backup is left";
     }
 }
 
+
+const char* pointOf(SaveStep step) {
+    switch (step) {
+    case SaveStep::WaitingForLock: return "waiting";
+    case SaveStep::Locked: return "locked";
+    case SaveStep::BackedUp: return "backed up";
+    case SaveStep::Detached: return "detached";
+    case SaveStep::Written: return "written";
+    }
+    return "?";
+}
+
+// Saves `newText` over the file at `path` as it was read, as Save File does, pausing at
+// every point of the save; the text is produced while the file stays mapped, as a
+// document's is. Reports "saved" or the error.
+std::string saveAsRead(const fs::path& path, const std::string& newText, const test::SteppedChild::Pause& pause,
+                       std::chrono::milliseconds lockWait = std::chrono::milliseconds(5000)) {
+    const MappedFile file(path);
+    pause("read");
+    SaveOptions options;
+    options.over = &file.origin();
+    options.beforeOverwriting = [&] { file.detach(); };
+    options.reached = [&](SaveStep step) { pause(pointOf(step)); };
+    options.lockWait = lockWait;
+    writeFileAtomically(
+        path,
+        [&](ByteSink& sink) {
+            const std::size_t half = newText.size() / 2;
+            sink.write(newText.data(), half);
+            pause("half written");
+            sink.write(newText.data() + half, newText.size() - half);
+        },
+        options);
+    return "saved";
+}
+
+// Another program acts while a file is open and while it is saved over, at each point of
+// the save. What it does is seen and its bytes stay, or the save goes on as it should; no
+// signal ever ends the saver; a kill at any point leaves the old file, the new one, or a
+// complete backup of the old one that the next open names.
+TEST(FileIo, AnotherProgramAtEachPointOfASave) {
+    enum class Other { Cut, Append, OverwriteKeepingTheTime, RenameOver, SymlinkSwap, SecondSaver, BusySecondSaver, Kill };
+    enum class Expect { Refused, OldNewOrBackup, FirstSavesSecondRefused };
+    struct Row {
+        const char* point;
+        bool inPlace;  // a second hard link makes the save write over the file
+        Other other;
+        Expect expect;
+    };
+    const Row rows[] = {
+        {"read", false, Other::Cut, Expect::Refused},
+        {"read", true, Other::Cut, Expect::Refused},
+        {"read", true, Other::Append, Expect::Refused},
+        {"read", false, Other::OverwriteKeepingTheTime, Expect::Refused},
+        {"read", true, Other::OverwriteKeepingTheTime, Expect::Refused},
+        {"read", false, Other::RenameOver, Expect::Refused},
+        {"read", false, Other::SymlinkSwap, Expect::Refused},
+        {"read", true, Other::SymlinkSwap, Expect::Refused},
+        {"locked", true, Other::Cut, Expect::Refused},
+        {"backed up", true, Other::Cut, Expect::Refused},
+        {"detached", true, Other::Append, Expect::Refused},
+        {"locked", false, Other::SecondSaver, Expect::FirstSavesSecondRefused},
+        {"locked", true, Other::SecondSaver, Expect::FirstSavesSecondRefused},
+        {"locked", true, Other::BusySecondSaver, Expect::FirstSavesSecondRefused},
+        {"locked", true, Other::Kill, Expect::OldNewOrBackup},
+        {"backed up", true, Other::Kill, Expect::OldNewOrBackup},
+        {"detached", true, Other::Kill, Expect::OldNewOrBackup},
+        {"half written", true, Other::Kill, Expect::OldNewOrBackup},
+        {"written", true, Other::Kill, Expect::OldNewOrBackup},
+        {"half written", false, Other::Kill, Expect::OldNewOrBackup},
+        {"written", false, Other::Kill, Expect::OldNewOrBackup},
+    };
+    // Large enough that half the new text reaches the disk before the rest is written.
+    const std::string oldText = std::string(10 << 20, 'o') + "\n", newText = std::string(10 << 20, 'n') + "\n";
+    const std::string otherText = "the other program's text\n";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.point) + (row.inPlace ? ", in place, other " : ", renamed, other ") +
+                     std::to_string(static_cast<int>(row.other)));
+        test::TempFolder folder, elsewhere;
+        const fs::path path = folder / "t.txt", victim = elsewhere / "victim.txt";
+        test::writeBytes(path, oldText);
+        test::writeBytes(victim, "not to be written");
+        if (row.inPlace) fs::create_hard_link(path, folder / "link.txt");
+
+        test::SteppedChild saver([&](const test::SteppedChild::Pause& pause) { return saveAsRead(path, newText, pause); });
+        ASSERT_TRUE(saver.runTo(row.point)) << saver.finish();
+        std::optional<test::SteppedChild> second;
+        std::string secondReport;
+        switch (row.other) {
+        case Other::Cut: fs::resize_file(path, 1000); break;
+        case Other::Append: std::ofstream(path, std::ios::binary | std::ios::app) << otherText; break;
+        case Other::OverwriteKeepingTheTime: {
+            struct stat before {};
+            ASSERT_EQ(::stat(path.c_str(), &before), 0);
+            std::fstream(path, std::ios::binary | std::ios::in | std::ios::out) << otherText;
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+            break;
+        }
+        case Other::RenameOver:
+            test::writeBytes(folder / "editor.tmp", otherText);
+            fs::rename(folder / "editor.tmp", path);
+            break;
+        case Other::SymlinkSwap:
+            fs::rename(path, folder / "moved.txt");
+            fs::create_symlink(victim, path);
+            break;
+        case Other::SecondSaver:
+        case Other::BusySecondSaver: {
+            const auto wait = std::chrono::milliseconds(row.other == Other::BusySecondSaver ? 1 : 60000);
+            second.emplace([&](const test::SteppedChild::Pause& pause) {
+                return saveAsRead(path, otherText, pause, wait);
+            });
+            if (row.other == Other::SecondSaver) {
+                ASSERT_TRUE(second->runTo("waiting")) << second->finish();
+            } else {
+                secondReport = second->finish();  // gives up while the first holds the lock
+            }
+            break;
+        }
+        case Other::Kill: saver.kill(); break;
+        }
+        const std::string theirs = test::readBytes(path);
+        const std::string report = saver.finish();
+        if (second && secondReport.empty()) secondReport = second->finish();
+
+        const std::string onDisk = test::readBytes(path);
+        const std::set<std::string> expectedNames = [&] {
+            std::set<std::string> names{"t.txt"};
+            if (row.inPlace) names.insert("link.txt");
+            if (row.other == Other::SymlinkSwap) names.insert("moved.txt");
+            return names;
+        }();
+        switch (row.expect) {
+        case Expect::Refused:
+            EXPECT_TRUE(report.starts_with("FileError: ") && report.find(path.string()) != std::string::npos) << report;
+            EXPECT_TRUE(onDisk == theirs) << "the other program's bytes are not kept";
+            EXPECT_EQ(folder.names(), expectedNames);
+            break;
+        case Expect::FirstSavesSecondRefused:
+            EXPECT_EQ(report, "saved");
+            EXPECT_TRUE(onDisk == newText);
+            EXPECT_TRUE(secondReport.starts_with("FileError: ")) << secondReport;
+            if (row.other == Other::BusySecondSaver)
+                EXPECT_NE(secondReport.find("another program is saving this file"), std::string::npos) << secondReport;
+            else
+                EXPECT_NE(secondReport.find("since it was read"), std::string::npos) << secondReport;
+            EXPECT_EQ(folder.names(), expectedNames);
+            break;
+        case Expect::OldNewOrBackup: {
+            EXPECT_EQ(report, "signal " + std::to_string(SIGKILL));
+            const fs::path backup = folder / "t.txt.norvane-backup";
+            const bool backedUp = fs::exists(backup);
+            EXPECT_TRUE(onDisk == oldText || onDisk == newText || (backedUp && test::readBytes(backup) == oldText))
+                << "the old text is lost";
+            const MappedFile reopened(path);
+            EXPECT_EQ(reopened.origin().leftoverBackup(), backedUp ? std::optional(backup) : std::nullopt);
+            std::set<std::string> names = expectedNames;
+            if (backedUp) names.insert("t.txt.norvane-backup");
+            EXPECT_EQ(folder.names(), names);
+            break;
+        }
+        }
+        EXPECT_EQ(test::readBytes(victim), "not to be written");
+    }
+}
+
+// A save finds what saves before it left: a backup of an interrupted save in place stops
+// it, so the only copy of the old bytes is never replaced; a temporary that a killed save
+// left goes, while one that a running save holds stays.
+TEST(FileIo, LeftoversOfInterruptedSaves) {
+    test::TempFolder folder;
+    const fs::path path = folder / "t.txt";
+    test::writeBytes(path, "half new, half old");
+    fs::create_hard_link(path, folder / "link.txt");
+    test::writeBytes(folder / "t.txt.norvane-backup", "old");
+    const MappedFile file(path);
+    EXPECT_EQ(file.origin().leftoverBackup(), std::optional(folder / "t.txt.norvane-backup"));
+    test::expectFileError([&] { writeFile(path, "new"); }, folder / "t.txt.norvane-backup");
+    EXPECT_EQ(test::readBytes(path), "half new, half old");
+    EXPECT_EQ(test::readBytes(folder / "t.txt.norvane-backup"), "old");
+    fs::remove(folder / "t.txt.norvane-backup");
+    writeFile(path, "new");
+    EXPECT_EQ(test::readBytes(folder / "link.txt"), "new");
+
+    const std::string killed = ".norvane-abcdefghijkl", running = ".norvane-0123456789ab", fresh = ".norvane-zzzzzzzzzzzz";
+    for (const std::string& name : {killed, running, fresh, std::string(".norvane-short")}) test::writeBytes(folder / name, "x");
+    const timespec longAgo[2] = {{1, 0}, {1, 0}};
+    for (const std::string& name : {killed, running, std::string(".norvane-short")})
+        ASSERT_EQ(::utimensat(AT_FDCWD, (folder / name).c_str(), longAgo, 0), 0);
+    test::SteppedChild holder([&](const test::SteppedChild::Pause& pause) {
+        const posix::FileDescriptor held(::open((folder / running).c_str(), O_RDONLY));
+        if (::flock(held.get(), LOCK_EX) != 0) return std::string("not locked");
+        pause("holding");
+        return std::string("done");
+    });
+    ASSERT_TRUE(holder.runTo("holding"));
+    {
+        const posix::FileDescriptor opened(::open(folder.path.c_str(), O_PATH | O_DIRECTORY));
+        posix::removeLeftoverTemporaries(opened.get());
+    }
+    EXPECT_EQ(holder.finish(), "done");
+    EXPECT_EQ(folder.names(), (std::set<std::string>{"t.txt", "link.txt", running, fresh, ".norvane-short"}));
+}
 #endif
 
 }  // namespace

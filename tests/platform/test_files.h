@@ -21,8 +21,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fstream>
+#include <stdexcept>
 #include <optional>
 #include <vector>
 #endif
@@ -174,6 +176,126 @@ inline std::string runInChild(const std::function<std::string()>& work,
     if (WIFSIGNALED(status)) return "signal " + std::to_string(WTERMSIG(status));
     return report;
 }
+
+// A child process that stops at named points of its work until the test lets it go on, so
+// that the test can act there as another program would: change the file, start a second
+// saver, or kill it. Its work returns a report, or throws as in runInChild.
+class SteppedChild {
+public:
+    using Pause = std::function<void(const std::string& point)>;
+
+    explicit SteppedChild(const std::function<std::string(const Pause&)>& work,
+                          const std::optional<Identity>& identity = {}) {
+        std::signal(SIGPIPE, SIG_IGN);  // a child that ended is seen by its events, not by a signal
+        int events[2], resume[2];
+        if (::pipe(events) != 0 || ::pipe(resume) != 0) throw std::runtime_error("no pipe");
+        child_ = ::fork();
+        if (child_ == 0) {
+            ::close(events[0]);
+            ::close(resume[1]);
+            auto send = [&](const std::string& line) {
+                for (std::size_t at = 0; at < line.size();) {
+                    const ssize_t written = ::write(events[1], line.data() + at, line.size() - at);
+                    if (written <= 0) ::_exit(3);
+                    at += static_cast<std::size_t>(written);
+                }
+            };
+            const Pause pause = [&](const std::string& point) {
+                send("pause " + point + "\n");
+                char go = 0;
+                if (::read(resume[0], &go, 1) != 1) ::_exit(4);
+            };
+            std::string report;
+            if (identity && (::setgroups(identity->groups.size(), identity->groups.data()) != 0 ||
+                             ::setgid(identity->gid) != 0 || ::setuid(identity->uid) != 0)) {
+                report = "cannot become the test user";
+            } else {
+                try {
+                    report = work(pause);
+                } catch (const platform::FileError& error) {
+                    report = std::string("FileError: ") + error.what();
+                } catch (const std::exception& error) {
+                    report = std::string("exception: ") + error.what();
+                }
+            }
+            std::replace(report.begin(), report.end(), '\n', ' ');
+            send("report " + report + "\n");
+            ::_exit(0);
+        }
+        ::close(events[1]);
+        ::close(resume[0]);
+        events_ = events[0];
+        resume_ = resume[1];
+    }
+    SteppedChild(const SteppedChild&) = delete;
+    ~SteppedChild() {
+        if (child_ > 0) kill();
+        ::close(events_);
+        ::close(resume_);
+    }
+
+    // Waits until the child pauses at `point`, letting it go on past other points; false
+    // when it ended first.
+    bool runTo(const std::string& point) {
+        for (;;) {
+            const std::string event = nextEvent();
+            if (event == "pause " + point) return paused_ = true;
+            if (!event.starts_with("pause ")) {
+                report_ = event.starts_with("report ") ? event.substr(7) : event;
+                return false;
+            }
+            resume();
+        }
+    }
+    // Lets the child go on from its pause.
+    void resume() {
+        paused_ = false;
+        const char go = 1;
+        if (::write(resume_, &go, 1) != 1) ADD_FAILURE() << "the child is gone";
+    }
+    // Lets the child run to its end, past every further pause; returns its report.
+    std::string finish() {
+        if (paused_) resume();
+        if (report_.empty()) runTo("\n");
+        reap();
+        return report_;
+    }
+    // Ends the child by SIGKILL where it stands.
+    void kill() {
+        paused_ = false;
+        ::kill(child_, SIGKILL);
+        reap();
+    }
+
+private:
+    // The next line the child sends; "ended" when it sends no more, "hung" after a minute,
+    // which only a hang takes.
+    std::string nextEvent() {
+        while (buffer_.find('\n') == std::string::npos) {
+            pollfd ready{events_, POLLIN, 0};
+            if (::poll(&ready, 1, 60000) <= 0) return "hung";
+            char bytes[4096];
+            const ssize_t got = ::read(events_, bytes, sizeof bytes);
+            if (got <= 0) return "ended";
+            buffer_.append(bytes, static_cast<std::size_t>(got));
+        }
+        const std::size_t end = buffer_.find('\n');
+        std::string line = buffer_.substr(0, end);
+        buffer_.erase(0, end + 1);
+        return line;
+    }
+    void reap() {
+        int status = 0;
+        if (child_ > 0 && ::waitpid(child_, &status, 0) == child_ && WIFSIGNALED(status) && report_.empty())
+            report_ = "signal " + std::to_string(WTERMSIG(status));
+        child_ = -1;
+    }
+
+    pid_t child_ = -1;
+    bool paused_ = false;
+    int events_ = -1, resume_ = -1;
+    std::string buffer_, report_;
+};
 #endif
 
 }  // namespace norvane::test

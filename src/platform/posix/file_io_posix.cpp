@@ -5,9 +5,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <dirent.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -17,6 +21,7 @@
 #include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 namespace norvane::platform {
 namespace fs = std::filesystem;
@@ -52,15 +57,6 @@ FileDescriptor openRegularFile(int folder, const char* name, int access, struct 
     return fd;
 }
 
-}  // namespace posix
-
-namespace {
-using namespace posix;
-
-// Follows a chain of symbolic links to the file that is to be replaced; the links
-// themselves stay as they are. The final name need not exist yet. Paths are never
-// collapsed by their text: `link/..` is the parent of the folder the link names, as the
-// system resolves it.
 fs::path resolveLinks(fs::path path) {
     constexpr int MaxLinks = 40;
     for (int depth = 0; depth < MaxLinks; ++depth) {
@@ -73,6 +69,20 @@ fs::path resolveLinks(fs::path path) {
     throwFileError("follow the link", path, ELOOP);
 }
 
+FileDescriptor openFolderOf(const fs::path& target, const std::string& action) {
+#ifdef O_PATH
+    constexpr int Access = O_PATH;
+#else
+    constexpr int Access = O_RDONLY;
+#endif
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    FileDescriptor fd(::open(folder.c_str(), Access | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0) throwFileError(action, target, errno);
+    return fd;
+}
+
+namespace {
+
 // Reads up to `size` bytes; 0 at the end of the file.
 std::size_t readSome(int fd, char* data, std::size_t size, const fs::path& path) {
     for (;;) {
@@ -82,9 +92,8 @@ std::size_t readSome(int fd, char* data, std::size_t size, const fs::path& path)
     }
 }
 
-// Appends everything from the file's offset to its end to `contents`, whatever size the
-// file claimed (procfs files claim 0), growing the buffer to at least capacityFor(size)
-// as the size proves larger.
+}  // namespace
+
 void readToEnd(int fd, FileContents& contents, const std::function<std::size_t(std::size_t)>& capacityFor,
                const fs::path& path) {
     for (;;) {
@@ -107,6 +116,11 @@ void readToEnd(int fd, FileContents& contents, const std::function<std::size_t(s
         contents.size = size;
     }
 }
+
+}  // namespace posix
+
+namespace {
+using namespace posix;
 
 void writeAll(int fd, const char* data, std::size_t size, const fs::path& path) {
     while (size > 0) {
@@ -212,19 +226,6 @@ private:
     bool direct_ = false;
 };
 
-// The folder that holds `target`, opened as the system resolves it.
-FileDescriptor openFolder(const fs::path& target) {
-#ifdef O_PATH
-    constexpr int Access = O_PATH;
-#else
-    constexpr int Access = O_RDONLY;
-#endif
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    FileDescriptor fd(::open(folder.c_str(), Access | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() < 0) throwFileError("save", target, errno);
-    return fd;
-}
-
 // Refuses a file without write permission. Its permission bits decide even for a user the
 // system lets write anyway (root), as the read-only attribute does on Windows: replacing
 // the file would go round them.
@@ -263,17 +264,29 @@ bool copyExtendedAttributes(int from, int to) {
     return true;
 }
 
+constexpr std::string_view TemporaryPrefix = ".norvane-";
+constexpr std::size_t TemporaryLetters = 12;
+constexpr std::string_view Letters = "abcdefghijklmnopqrstuvwxyz0123456789";
+
 // A short random name, the same length whatever the target's, so it always fits.
 std::string temporaryName(std::random_device& entropy) {
-    constexpr std::string_view Letters = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string name = ".norvane-";
-    for (int i = 0; i < 12; ++i) name += Letters[entropy() % Letters.size()];
+    std::string name(TemporaryPrefix);
+    for (std::size_t i = 0; i < TemporaryLetters; ++i) name += Letters[entropy() % Letters.size()];
     return name;
+}
+
+// Flushes a folder's entries (a new, renamed or removed name) to disk. Best effort: a
+// folder this user can't read can't be opened to flush it.
+void flushFolder(int folder) {
+    const FileDescriptor readable(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (readable.get() >= 0) ::fsync(readable.get());
 }
 
 // The new file of a save, written beside the target and then renamed over it. It has no
 // name until it is complete where the file system allows (O_TMPFILE), so a save that is
-// killed leaves nothing behind; elsewhere it has a temporary name, removed on failure.
+// killed leaves nothing behind; elsewhere it has a temporary name, removed on failure,
+// and is locked while it lives, so that a later save can tell one left by a killed save
+// (see removeLeftoverTemporaries).
 class NewFile {
 public:
     // Creates the file in `folder` with `mode`, or nothing when the folder does not let
@@ -290,11 +303,15 @@ public:
             return std::nullopt;
         }  // else a file system without unnamed files
 #endif
+        removeLeftoverTemporaries(folder);
         std::random_device entropy;
         for (int attempt = 0;; ++attempt) {
             std::string name = temporaryName(entropy);
             FileDescriptor named(::openat(folder, name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode));
-            if (named.get() >= 0) return NewFile(std::move(named), folder, std::move(name), target);
+            if (named.get() >= 0) {
+                ::flock(named.get(), LOCK_EX | LOCK_NB);
+                return NewFile(std::move(named), folder, std::move(name), target);
+            }
             if (errno == EACCES || errno == EPERM) return std::nullopt;
             if (errno != EEXIST || attempt == 100) throwFileError("save", target, errno);
         }
@@ -324,9 +341,19 @@ public:
         return copyExtendedAttributes(old, fd());
     }
 
-    // Flushes the complete file and renames it over `name` in the folder.
-    void replace(const char* name) {
+    // Gives the complete, flushed file the name `name` in the folder, in place of the file
+    // there, or with `replacing` false only where no file has it (else false), and flushes
+    // the folder. Returns the descriptor, still open.
+    bool name(const char* name, bool replacing) {
 #ifdef O_TMPFILE
+        if (name_.empty() && !replacing) {
+            if (::linkat(AT_FDCWD, procPath(fd()).c_str(), folder_, name, AT_SYMLINK_FOLLOW) == 0) {
+                flushFolder(folder_);
+                return true;
+            }
+            if (errno == EEXIST) return false;
+            throwFileError("save", target_, errno);
+        }
         std::random_device entropy;
         for (int attempt = 0; name_.empty(); ++attempt) {
             std::string linked = temporaryName(entropy);
@@ -336,9 +363,15 @@ public:
                 throwFileError("save", target_, errno);
         }
 #endif
-        if (::close(fd_.release()) != 0) throwFileError("save", target_, errno);
-        if (::renameat(folder_, name_.c_str(), folder_, name) != 0) throwFileError("replace", target_, errno);
+        const int renamed = replacing ? ::renameat(folder_, name_.c_str(), folder_, name)
+                                      : ::renameat2(folder_, name_.c_str(), folder_, name, RENAME_NOREPLACE);
+        if (renamed != 0) {
+            if (!replacing && errno == EEXIST) return false;
+            throwFileError("replace", target_, errno);
+        }
         name_.clear();
+        flushFolder(folder_);
+        return true;
     }
 
 private:
@@ -359,91 +392,271 @@ void writeInto(int fd, const std::function<void(ByteSink&)>& produce, const fs::
     sink.finish();
 }
 
-// Puts a file's old bytes back after a failed write over them. They fit where they were,
-// so this works even when the write failed for lack of space.
-void putBack(int fd, const FileContents& old, const fs::path& target) {
-    auto fail = [&](int error) {
-        throwFileError("put back the old contents of", target, error);
-    };
-    if (::lseek(fd, 0, SEEK_SET) != 0) fail(errno);
-    for (std::size_t at = 0; at < old.size;) {
-        const ssize_t written = ::write(fd, old.buffer.data() + at, old.size - at);
-        if (written > 0)
-            at += static_cast<std::size_t>(written);
-        else if (written == 0 || errno != EINTR)
-            fail(written == 0 ? EIO : errno);
+// Copies `from` as it is now into `to`, both from their start; returns the bytes copied.
+std::size_t copyFile(int from, int to, const fs::path& target) {
+    if (::lseek(from, 0, SEEK_SET) != 0 || ::lseek(to, 0, SEEK_SET) != 0) throwFileError("save", target, errno);
+    std::size_t copied = 0;
+    bool kernelCopies = true;
+    std::vector<char> buffer;
+    for (;;) {
+        ssize_t got = -1;
+        if (kernelCopies) {
+            got = ::copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+            if (got < 0 && errno != EINTR) {
+                if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
+                    throwFileError("save", target, errno);
+                kernelCopies = false;
+            }
+        } else {
+            buffer.resize(1 << 20);
+            got = ::read(from, buffer.data(), buffer.size());
+            if (got < 0 && errno != EINTR) throwFileError("save", target, errno);
+            if (got > 0) writeAll(to, buffer.data(), static_cast<std::size_t>(got), target);
+        }
+        if (got == 0) break;
+        if (got > 0) copied += static_cast<std::size_t>(got);
     }
-    if (::ftruncate(fd, static_cast<off_t>(old.size)) != 0 || ::fdatasync(fd) != 0) fail(errno);
+    if (::ftruncate(to, static_cast<off_t>(copied)) != 0) throwFileError("save", target, errno);
+    return copied;
+}
+
+// The old bytes of a file written over in place, flushed to disk under a name of their own
+// before the first byte is written, and removed once the new bytes are flushed: beside the
+// file, or in the user's state folder when its folder can't hold it.
+class Backup {
+public:
+    Backup(int file, const struct stat& info, int folder, const std::string& name, const fs::path& target)
+        : target_(target) {
+        std::optional<NewFile> copy = NewFile::create(folder, 0600, target);
+        if (copy) {
+            folder_ = FileDescriptor(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
+            name_ = backupNameBeside(name);
+            path_ = target.parent_path() / name_;
+        } else {
+            const fs::path state = stateFolder();
+            auto refuse = [&](int error) {
+                throwFileError("save", target, "no backup of its old contents can be made in \"" + state.string() +
+                                                   "\": " + std::generic_category().message(error));
+            };
+            std::error_code error;
+            fs::create_directories(state, error);
+            if (!error) fs::permissions(state, fs::perms::owner_all, error);
+            folder_ = FileDescriptor(::open(state.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            if (folder_.get() < 0) refuse(errno);
+            if (auto kept = NewFile::create(folder_.get(), 0600, target)) copy.emplace(std::move(*kept));
+            if (!copy) refuse(EACCES);
+            name_ = backupNameInStateFolder(info);
+            path_ = state / name_;
+        }
+        copyFile(file, copy->fd(), target);
+        if (::fdatasync(copy->fd()) != 0) throwFileError("save", target, errno);
+        if (!copy->name(name_.c_str(), false)) {
+            name_.clear();
+            throwFileError("save", target, "a copy of its old contents from an earlier save that did not finish is at \"" +
+                                               path_.string() + "\"; put it back or remove it first");
+        }
+        backup_ = FileDescriptor(::openat(folder_.get(), name_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (backup_.get() < 0) throwFileError("save", target, errno);
+    }
+    Backup(const Backup&) = delete;
+    Backup& operator=(const Backup&) = delete;
+    ~Backup() { remove(); }
+
+    // Puts the old bytes back after a failed write over them. They fit where they were, so
+    // this works even when the write failed for lack of space. Where it fails, the backup
+    // stays and the message says where.
+    void putBack(int file) {
+        try {
+            copyFile(backup_.get(), file, target_);
+            if (::fdatasync(file) != 0) throwFileError("save", target_, errno);
+        } catch (const FileError& error) {
+            name_.clear();  // kept
+            throw FileError(std::string(error.what()) + "; its old contents are in \"" + path_.string() + "\"");
+        }
+    }
+
+    void remove() {
+        if (name_.empty()) return;
+        ::unlinkat(folder_.get(), name_.c_str(), 0);
+        flushFolder(folder_.get());
+        name_.clear();
+    }
+
+private:
+    fs::path target_;
+    FileDescriptor folder_{-1};
+    std::string name_;  // while the backup is there and ours
+    fs::path path_;
+    FileDescriptor backup_{-1};
+};
+
+FileError changedSinceRead(const fs::path& target, const std::string& how) {
+    return FileError("Cannot save \"" + target.string() + "\": " + how +
+                     " since it was read; it is left as the other program made it");
 }
 
 // Writes over the file itself, for when replacing it would lose something. Its old bytes
-// are kept in memory and put back if the write fails.
-void writeInPlace(int fd, const struct stat& info, const std::function<void(ByteSink&)>& produce,
-                  const std::function<void()>& beforeOverwriting, const fs::path& target) {
-    std::optional<FileContents> old;
+// are kept in a backup until the new ones are on disk, and put back if the write fails.
+void writeInPlace(int fd, const struct stat& info, int folder, const std::string& name,
+                  const std::function<void(ByteSink&)>& produce, const SaveOptions& options, const fs::path& target) {
+    Backup backup(fd, info, folder, name, target);
+    if (options.reached) options.reached(SaveStep::BackedUp);
     try {
-        old.emplace(FileContents{PageBuffer(static_cast<std::size_t>(info.st_size)), 0});
-        readToEnd(fd, *old, [](std::size_t size) { return size; }, target);
-    } catch (const std::bad_alloc&) {
-        throwFileError("save", target, "not enough memory to keep its old contents while it is written over");
-    }
-    try {
-        if (beforeOverwriting) beforeOverwriting();
+        if (options.beforeOverwriting) options.beforeOverwriting();
     } catch (const std::bad_alloc&) {
         throwFileError("save", target, "not enough memory to keep the text while the file is written over");
     }
+    if (options.reached) options.reached(SaveStep::Detached);
+    // Another program's change meanwhile (the backup would not hold it, a reader of the
+    // old bytes may have lost some): their bytes stay.
+    struct stat now {};
+    if (::fstat(fd, &now) != 0) throwFileError("save", target, errno);
+    if (!sameFileUnchanged(now, info)) throw changedSinceRead(target, "another program changed the file");
     try {
         if (::lseek(fd, 0, SEEK_SET) != 0) throwFileError("save", target, errno);
         writeInto(fd, produce, target);
     } catch (...) {
-        putBack(fd, *old, target);
+        backup.putBack(fd);
         throw;
     }
+    if (options.reached) options.reached(SaveStep::Written);
+    backup.remove();
+}
+
+// Takes the save lock of an open file: an open-file-description lock where the system has
+// them, else flock. Waits up to `wait` for another save to end.
+void lockForSaving(int fd, const SaveOptions& options, const fs::path& target) {
+    const auto giveUp = std::chrono::steady_clock::now() + options.lockWait;
+    bool told = false;
+    for (;;) {
+#ifdef F_OFD_SETLK
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        int locked = ::fcntl(fd, F_OFD_SETLK, &lock);
+        if (locked != 0 && errno == EINVAL) locked = ::flock(fd, LOCK_EX | LOCK_NB);
+#else
+        int locked = ::flock(fd, LOCK_EX | LOCK_NB);
+#endif
+        if (locked == 0) return;
+        if (errno != EAGAIN && errno != EACCES && errno != EWOULDBLOCK && errno != EINTR)
+            throwFileError("save", target, errno);
+        if (std::chrono::steady_clock::now() >= giveUp) throwFileError("save", target, "another program is saving this file");
+        if (!std::exchange(told, true) && options.reached) options.reached(SaveStep::WaitingForLock);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+// Saves as a new file where none has the name.
+FileOrigin saveNewFile(const FileDescriptor& folder, const std::string& name,
+                       const std::function<void(ByteSink&)>& produce, const SaveOptions& options,
+                       const fs::path& target) {
+    // The system gives it the permissions the umask allows.
+    std::optional<NewFile> file = NewFile::create(folder.get(), 0666, target);
+    if (!file) throwFileError("save", target, EACCES);
+    writeInto(file->fd(), produce, target);
+    if (options.reached) options.reached(SaveStep::Written);
+    if (!file->name(name.c_str(), false)) throwFileError("save", target, "another program made the file meanwhile");
+    return FileOrigin(originOf(file->fd(), folder, name, target));
 }
 
 }  // namespace
 
+void posix::removeLeftoverTemporaries(int folder) {
+    constexpr auto OldEnough = std::chrono::seconds(60);
+    const int listed = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listed < 0) return;
+    DIR* entries = ::fdopendir(listed);
+    if (!entries) {
+        ::close(listed);
+        return;
+    }
+    const auto now = std::chrono::system_clock::now();
+    while (const dirent* entry = ::readdir(entries)) {
+        const std::string_view name = entry->d_name;
+        if (!name.starts_with(TemporaryPrefix) || name.size() != TemporaryPrefix.size() + TemporaryLetters ||
+            name.find_first_not_of(Letters, TemporaryPrefix.size()) != std::string_view::npos)
+            continue;
+        struct stat info {};
+        if (::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) continue;
+        const auto modified = std::chrono::system_clock::time_point(
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+        if (now - modified < OldEnough) continue;
+        // A save that is still running holds its temporary's lock.
+        const FileDescriptor file(::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (file.get() >= 0 && ::flock(file.get(), LOCK_EX | LOCK_NB) == 0) ::unlinkat(folder, entry->d_name, 0);
+    }
+    ::closedir(entries);
+}
+
 FileContents readWholeFile(const fs::path& path,
                            const std::function<std::size_t(std::size_t)>& capacityFor) {
     struct stat info {};
-    const FileDescriptor fd = openRegularFile(AT_FDCWD, path.c_str(), O_RDONLY, info, "open", path);
+    const FileDescriptor fd = posix::openRegularFile(AT_FDCWD, path.c_str(), O_RDONLY, info, "open", path);
     const auto expected = static_cast<std::size_t>(info.st_size);
     FileContents contents{PageBuffer(std::max(capacityFor(expected), expected)), 0};
-    readToEnd(fd.get(), contents, capacityFor, path);
+    posix::readToEnd(fd.get(), contents, capacityFor, path);
     return contents;
 }
 
-void writeFileAtomically(const fs::path& requested, const std::function<void(ByteSink&)>& produce,
-                         const std::function<void()>& beforeOverwriting) {
-    const fs::path target = resolveLinks(requested);
-    const std::string name = target.filename().string();
+FileOrigin writeFileAtomically(const fs::path& requested, const std::function<void(ByteSink&)>& produce,
+                               const SaveOptions& options) {
+    using namespace posix;
+    // Where: the file that was read, found again through the folder it was found in; else
+    // the file the path names now.
+    const FileOrigin::State* over = options.over ? options.over->state() : nullptr;
+    const fs::path target = over ? over->path : resolveLinks(requested);
+    const std::string name = over ? over->name : target.filename().string();
     if (name.empty() || name == "." || name == "..") throwFileError("save", target, EISDIR);
-    const FileDescriptor folder = openFolder(target);
+    const FileDescriptor folder =
+        over ? FileDescriptor(::fcntl(over->folder.get(), F_DUPFD_CLOEXEC, 0)) : openFolderOf(target, "save");
+    if (folder.get() < 0) throwFileError("save", target, errno);
 
-    struct stat info {};
-    if (::fstatat(folder.get(), name.c_str(), &info, 0) != 0) {
-        if (errno != ENOENT) throwFileError("save", target, errno);
-        // A new file: the system gives it the permissions the umask allows.
-        std::optional<NewFile> file = NewFile::create(folder.get(), 0666, target);
-        if (!file) throwFileError("save", target, EACCES);
-        writeInto(file->fd(), produce, target);
-        file->replace(name.c_str());
-        return;
-    }
-    refuseAllButRegularFiles(info, "save", target);
-    refuseReadOnly(folder.get(), name.c_str(), info, target);
-    const FileDescriptor old = openRegularFile(folder.get(), name.c_str(), O_RDWR, info, "save", target);
-
-    // A second hard link would keep the old text under its name.
-    if (info.st_nlink == 1) {
-        std::optional<NewFile> file = NewFile::create(folder.get(), 0600, target);
-        if (file && file->takeOver(old.get(), info)) {
-            writeInto(file->fd(), produce, target);
-            file->replace(name.c_str());
-            return;
+    for (int attempt = 0;; ++attempt) {
+        struct stat info {};
+        if (::fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT) throwFileError("save", target, errno);
+            if (over) throw changedSinceRead(target, "another program removed or renamed the file");
+            return saveNewFile(folder, name, produce, options, target);
         }
+        if (over && S_ISLNK(info.st_mode))
+            throw changedSinceRead(target, "another program put a symbolic link in the file's place");
+        refuseAllButRegularFiles(info, "save", target);
+        refuseReadOnly(folder.get(), name.c_str(), info, target);
+        const FileDescriptor old =
+            openRegularFile(folder.get(), name.c_str(), O_RDWR | O_NOFOLLOW, info, "save", target);
+        lockForSaving(old.get(), options, target);
+
+        // While the lock was awaited, the save that held it may have put a new file in place.
+        struct stat named {};
+        if (::fstat(old.get(), &info) != 0) throwFileError("save", target, errno);
+        const bool stillNamed = ::fstatat(folder.get(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                                named.st_dev == info.st_dev && named.st_ino == info.st_ino;
+        if (over && (!stillNamed || !sameFileUnchanged(info, over->identity)))
+            throw changedSinceRead(target, "another program changed or replaced the file");
+        if (!stillNamed) {
+            if (attempt == 10) throwFileError("save", target, "another program keeps replacing the file");
+            continue;
+        }
+        if (options.reached) options.reached(SaveStep::Locked);
+        if (const auto leftover = originOf(old.get(), folder, name, target)->backup)
+            throwFileError("save", target, "a copy of its old contents from an earlier save that did not finish is at \"" +
+                                               leftover->string() + "\"; put it back or remove it first");
+
+        // A second hard link would keep the old text under its name.
+        if (info.st_nlink == 1) {
+            std::optional<NewFile> file = NewFile::create(folder.get(), 0600, target);
+            if (file && file->takeOver(old.get(), info)) {
+                writeInto(file->fd(), produce, target);
+                if (options.reached) options.reached(SaveStep::Written);
+                file->name(name.c_str(), true);
+                return FileOrigin(originOf(file->fd(), folder, name, target));
+            }
+        }
+        writeInPlace(old.get(), info, folder.get(), name, produce, options, target);
+        return FileOrigin(originOf(old.get(), folder, name, target));
     }
-    writeInPlace(old.get(), info, produce, beforeOverwriting, target);
 }
 
 }  // namespace norvane::platform

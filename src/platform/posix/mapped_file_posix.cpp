@@ -22,7 +22,10 @@ namespace {
 // The mapped ranges the SIGBUS handler may repair. A signal handler can reach nothing but
 // state of the process's own, so this table is the one piece of process-wide state here;
 // it holds only lock-free atomics, which a handler may touch.
+// A range is claimed, then published begin first and end last, and withdrawn end first:
+// the handler, which reads end before begin, never sees it wider than it is.
 struct GuardedRange {
+    std::atomic<bool> claimed{false};
     std::atomic<std::uintptr_t> begin{0};
     std::atomic<std::uintptr_t> end{0};
     std::atomic<bool> faulted{false};
@@ -33,14 +36,15 @@ constinit std::atomic<std::uintptr_t> pageSize{0};
 constinit struct sigaction previousAction {};
 
 // A page that the file no longer has: a page of NUL bytes takes its place, and reading
-// goes on. A SIGBUS anywhere else goes to the handler there was before, or ends the
+// goes on. The page is writable, as detaching a mapping writes to every page. A SIGBUS anywhere else goes to the handler there was before, or ends the
 // program as it would have.
 void onBusError(int signal, siginfo_t* info, void* context) {
     const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
     for (GuardedRange& range : guardedRanges) {
-        if (address < range.begin.load() || address >= range.end.load()) continue;
+        const std::uintptr_t end = range.end.load();
+        if (end == 0 || address >= end || address < range.begin.load()) continue;
         const std::uintptr_t page = address & ~(pageSize.load() - 1);
-        void* replaced = ::mmap(reinterpret_cast<void*>(page), pageSize.load(), PROT_READ,
+        void* replaced = ::mmap(reinterpret_cast<void*>(page), pageSize.load(), PROT_READ | PROT_WRITE,
                                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
         if (replaced != MAP_FAILED) {
             range.faulted.store(true);
@@ -72,11 +76,11 @@ void installHandler() {
 GuardedRange* guard(const char* data, std::size_t size) {
     installHandler();
     for (GuardedRange& range : guardedRanges) {
-        std::uintptr_t free = 0;
-        if (range.end.load() != 0 || !range.begin.compare_exchange_strong(free, 1)) continue;
+        bool free = false;
+        if (!range.claimed.compare_exchange_strong(free, true)) continue;
         range.faulted.store(false);
-        range.end.store(reinterpret_cast<std::uintptr_t>(data) + size);
         range.begin.store(reinterpret_cast<std::uintptr_t>(data));
+        range.end.store(reinterpret_cast<std::uintptr_t>(data) + size);
         return &range;
     }
     return nullptr;
@@ -85,19 +89,20 @@ GuardedRange* guard(const char* data, std::size_t size) {
 void release(GuardedRange& range) {
     range.end.store(0);
     range.begin.store(0);
+    range.claimed.store(false);
 }
-
-bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
 }  // namespace
 
 struct MappedFile::State {
     posix::FileDescriptor fd{-1};
+    FileOrigin origin;
     struct stat opened {};
     char* mapping = nullptr;
     std::size_t size = 0;
     GuardedRange* range = nullptr;
     std::atomic<bool> detached{false};
+    mutable std::atomic<bool> changed{false};  // once seen, for good
     FileContents contents;  // where the file could not be mapped
 
     ~State() {
@@ -111,7 +116,8 @@ MappedFile::MappedFile() = default;
 
 MappedFile::MappedFile(const std::filesystem::path& path) : state_(std::make_unique<State>()) {
     State& state = *state_;
-    state.fd = posix::openRegularFile(AT_FDCWD, path.c_str(), O_RDONLY, state.opened, "open", path);
+    state.origin = FileOrigin(posix::openOrigin(path, O_RDONLY, state.fd, "open"));
+    state.opened = state.origin.state()->identity;
     const auto size = static_cast<std::size_t>(state.opened.st_size);
     void* mapping = size > 0 ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, state.fd.get(), 0) : MAP_FAILED;
     if (mapping != MAP_FAILED) {
@@ -127,7 +133,8 @@ MappedFile::MappedFile(const std::filesystem::path& path) : state_(std::make_uni
         state.mapping = nullptr;
         state.size = 0;
     }
-    state.contents = readWholeFile(path, [](std::size_t fileSize) { return fileSize; });
+    state.contents = FileContents{PageBuffer(size), 0};
+    posix::readToEnd(state.fd.get(), state.contents, [](std::size_t fileSize) { return fileSize; }, path);
     state.detached = true;
 }
 
@@ -147,11 +154,25 @@ std::size_t MappedFile::size() const {
 
 bool MappedFile::changed() const {
     if (!state_ || !state_->mapping) return false;
-    if (state_->range && state_->range->faulted.load()) return true;
-    if (state_->detached.load()) return false;
-    struct stat now {};
-    if (::fstat(state_->fd.get(), &now) != 0) return true;
-    return now.st_size != state_->opened.st_size || !sameTime(now.st_mtim, state_->opened.st_mtim);
+    if (state_->changed.load()) return true;
+    bool changed = state_->range && state_->range->faulted.load();
+    if (!changed && !state_->detached.load()) {
+        struct stat now {};
+        // A change of links alone (a new file renamed over this one, as editors save, or a
+        // hard link made) changes the change time but no byte.
+        changed = ::fstat(state_->fd.get(), &now) != 0 ||
+                  (now.st_nlink == state_->opened.st_nlink ? !posix::sameFileUnchanged(now, state_->opened)
+                                                          : now.st_size != state_->opened.st_size ||
+                                                                now.st_mtim.tv_sec != state_->opened.st_mtim.tv_sec ||
+                                                                now.st_mtim.tv_nsec != state_->opened.st_mtim.tv_nsec);
+    }
+    if (changed) state_->changed.store(true);
+    return changed;
+}
+
+const FileOrigin& MappedFile::origin() const {
+    static const FileOrigin none;
+    return state_ ? state_->origin : none;
 }
 
 bool MappedFile::isFile(const std::filesystem::path& path) const {

@@ -1,12 +1,19 @@
 #pragma once
 
 // What the POSIX file routines share: descriptors that close themselves, the refusal of
-// anything but a regular file, and error messages that name the file.
+// anything but a regular file, error messages that name the file, and what a file read is
+// remembered by (FileOrigin's state).
+
+#include "platform/file_io.h"
+#include "platform/file_origin.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -49,4 +56,56 @@ void refuseAllButRegularFiles(const struct stat& info, const std::string& action
 FileDescriptor openRegularFile(int folder, const char* name, int access, struct stat& info,
                                const std::string& action, const std::filesystem::path& path);
 
+// Follows a chain of symbolic links to the file they name; the links themselves stay as
+// they are. The final name need not exist. Paths are never collapsed by their text:
+// `link/..` is the parent of the folder the link names, as the system resolves it.
+std::filesystem::path resolveLinks(std::filesystem::path path);
+
+// The folder that holds `target`, opened as the system resolves it, for *at() calls.
+FileDescriptor openFolderOf(const std::filesystem::path& target, const std::string& action);
+
+// Appends everything from the file's offset to its end to `contents`, whatever size the
+// file claimed (procfs files claim 0), growing the buffer to at least capacityFor(size)
+// as the size proves larger.
+void readToEnd(int fd, FileContents& contents, const std::function<std::size_t(std::size_t)>& capacityFor,
+               const std::filesystem::path& path);
+
+// Whether two looks at a file saw the same file, unchanged: device, inode, size and the
+// modification and change times.
+bool sameFileUnchanged(const struct stat& a, const struct stat& b);
+
+// Where an in-place save keeps the old bytes: beside the file, or in the user's state
+// folder when the file's folder can't hold it.
+std::string backupNameBeside(const std::string& name);
+std::filesystem::path stateFolder();
+std::string backupNameInStateFolder(const struct stat& file);
+
+// Removes the temporary files that saves killed on the way left in a folder: those no
+// running save holds locked, untouched for a minute.
+void removeLeftoverTemporaries(int folder);
+
 }  // namespace norvane::platform::posix
+
+namespace norvane::platform {
+
+struct FileOrigin::State {
+    std::filesystem::path path;  // as asked for
+    posix::FileDescriptor folder{-1};
+    std::string name;  // in the folder, links resolved when it was opened
+    struct stat identity {};
+    std::optional<std::filesystem::path> backup;
+};
+
+namespace posix {
+
+// Opens the regular file at `path` with `access` (links followed now, and never again
+// afterwards) and remembers where it lies and what it is. Throws FileError.
+std::shared_ptr<FileOrigin::State> openOrigin(const std::filesystem::path& path, int access, FileDescriptor& fd,
+                                              const std::string& action);
+
+// The origin of the file open as `fd`, named `name` in `folder`, as it is now.
+std::shared_ptr<FileOrigin::State> originOf(int fd, const FileDescriptor& folder, const std::string& name,
+                                            const std::filesystem::path& path);
+
+}  // namespace posix
+}  // namespace norvane::platform
