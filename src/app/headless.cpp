@@ -1,12 +1,15 @@
 #include "app/headless.h"
 
 #include "engine/file_fixer.h"
+#include "engine/text_encoding.h"
 #include "engine/version_text.h"
 #include "identity/identity.h"
 #include "platform/file_io.h"
 #include "platform/system_conventions.h"
 
 #include <new>
+#include <span>
+#include <string>
 #include <ostream>
 #include <variant>
 
@@ -20,34 +23,65 @@ constexpr std::string_view Usage =
     "CR LF, as Windows programs expect.\n"
     "\n"
     "  FILE           open FILE in the window; the whole command line names one file\n"
-    "  --fix FILE...  fix and save each FILE without a window, as Fix File then Save File\n"
-    "                 would; prints one line a file\n"
+    "  --fix FILE...  fix and save each FILE without a window: every LF that has no CR\n"
+    "                 before it becomes CR LF and the file ends in CR LF; prints one\n"
+    "                 line a file. Fixing a file again changes nothing\n"
     "  --help         show this help and exit\n"
     "  --version      show the version and exit\n"
     "  --             end of options: `norvane -- --fix` opens the file named --fix\n"
     "\n"
-    "Every LF becomes CR LF, also one that already follows a CR: do not fix a file that\n"
-    "already uses CR LF. A file that can't be read or saved is left exactly as it was.\n"
+    "In the window, Fix File turns every LF into CR LF, also one that already follows a\n"
+    "CR: do not fix a file there that already uses CR LF. A file that can't be read or\n"
+    "saved, or that another program changes meanwhile, is left exactly as it was.\n"
     "\n"
     "Exit status: 0 if all went well, 1 if a file could not be fixed, 2 for a bad command line.\n";
 
+// A file name as it can be printed: control characters, which could move the cursor,
+// retitle the terminal or forge lines, and bytes that are not UTF-8 are shown as escapes.
+std::string printable(const std::string& name) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string shown;
+    for (std::size_t at = 0; at < name.size();) {
+        const DecodedCharacter character =
+            decodeCharacter(TextEncoding::Utf8, std::span<const char>(name).subspan(at));
+        const char32_t c = character.codePoint;
+        if (character.valid && c >= 0x20 && (c < 0x7F || c > 0x9F)) {
+            shown.append(name, at, character.length);
+        } else {
+            for (std::size_t i = 0; i < character.length; ++i) {
+                const auto byte = static_cast<unsigned char>(name[at + i]);
+                shown.append("\\x").append(1, Hex[byte >> 4]).append(1, Hex[byte & 0xF]);
+            }
+        }
+        at += character.length;
+    }
+    return shown;
+}
+
 // Fixes one file and reports it; returns whether it was fixed.
-bool fixAndReport(const std::string& file, std::ostream& out, std::ostream& err) {
+bool fixAndReport(FileFixer& fixer, const std::string& file, std::ostream& out, std::ostream& err) {
+    const std::string name = printable(file);
     try {
-        const std::size_t lineFeeds = fixFile(platform::pathFromText(file));
-        out << file << ": " << lineFeeds << (lineFeeds == 1 ? " line feed" : " line feeds") << " fixed\n";
+        const FileFixer::Fixed fixed = fixer.fix(platform::pathFromText(file));
+        if (fixed.sameFileAs) {
+            out << name << ": the same file as " << printable(platform::pathText(*fixed.sameFileAs))
+                << ", fixed once\n";
+            return true;
+        }
+        out << name << ": " << fixed.lineFeeds << (fixed.lineFeeds == 1 ? " line feed" : " line feeds") << " fixed\n";
         return true;
     } catch (const platform::FileError& error) {
-        err << file << ": not fixed: " << error.what() << '\n';
+        err << name << ": not fixed: " << printable(error.what()) << '\n';
     } catch (const std::bad_alloc&) {
-        err << file << ": not fixed: not enough memory\n";
+        err << name << ": not fixed: not enough memory\n";
     }
     return false;
 }
 
 int fixFiles(const FixFiles& command, std::ostream& out, std::ostream& err) {
+    FileFixer fixer;
     bool allFixed = true;
-    for (const std::string& file : command.files) allFixed = fixAndReport(file, out, err) && allFixed;
+    for (const std::string& file : command.files) allFixed = fixAndReport(fixer, file, out, err) && allFixed;
     return allFixed ? ExitSuccess : ExitSomeFileFailed;
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/text_encoding.h"
 #include "engine/text_store.h"
+#include "platform/file_origin.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -81,6 +82,10 @@ public:
     // over. Readers may go on meanwhile. Throws std::bad_alloc.
     void detachFromFile() const;
 
+    // The file the text was read from (see loadDocument); none for a text made otherwise.
+    const platform::FileOrigin& origin() const { return origin_; }
+    void setOrigin(platform::FileOrigin origin) { origin_ = std::move(origin); }
+
 private:
     struct Piece {
         bool added = false;  // from the added text, else from the original
@@ -115,6 +120,7 @@ private:
     std::vector<std::size_t> linesBefore_{0};  // CR LF pairs before each piece, and in all
     std::size_t lineFeeds_ = 0;
     FileFormat format_;
+    platform::FileOrigin origin_;
 };
 
 }  // namespace norvane

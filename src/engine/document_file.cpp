@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -58,25 +59,56 @@ Document readUtf16(std::span<const char> body, FileFormat format) {
     return Document(TextStore(std::move(storage), size), format);
 }
 
-// Converts the stored text to UTF-16 a slice at a time.
-void writeUtf16(const Document& document, bool bigEndian, platform::ByteSink& sink,
-                const std::function<void(std::size_t)>& wrote) {
-    constexpr std::size_t SliceSize = 1 << 20;
-    std::string units, bytes;
-    std::size_t position = 0;
-    while (position < document.size()) {
-        const std::size_t count = std::min(SliceSize, document.size() - position);
-        const std::size_t carried = units.size();
-        units.resize(carried + count);
-        document.copyTo(position, count, units.data() + carried);
-        position += count;
-        bytes.clear();
-        units.erase(0, storedToUtf16(units, bigEndian, bytes));
-        sink.write(bytes.data(), bytes.size());
-        wrote(position);
+// Turns stored units into UTF-16 bytes on their way to the file. A character cut between
+// two writes is carried to the next.
+class Utf16Encoder final : public platform::ByteSink {
+public:
+    Utf16Encoder(platform::ByteSink& out, bool bigEndian) : out_(out), bigEndian_(bigEndian) {}
+
+    void write(const char* data, std::size_t size) override {
+        units_.append(data, size);
+        bytes_.clear();
+        units_.erase(0, storedToUtf16(units_, bigEndian_, bytes_));
+        out_.write(bytes_.data(), bytes_.size());
     }
-    if (!units.empty()) throw EncodingError("the text ends inside a character");
-}
+    void finish() const {
+        if (!units_.empty()) throw EncodingError("the text ends inside a character");
+    }
+
+private:
+    platform::ByteSink& out_;
+    bool bigEndian_;
+    std::string units_, bytes_;
+};
+
+// Puts a CR in front of every LF that has none on the units' way to the file, and counts
+// them; a CR LF passes as it is.
+class BareLineFeedFixer final : public platform::ByteSink {
+public:
+    explicit BareLineFeedFixer(platform::ByteSink& out) : out_(out) {}
+
+    void write(const char* data, std::size_t size) override {
+        if (size == 0) return;
+        const char* const end = data + size;
+        const char* from = data;  // not yet written
+        for (const char* at = data; (at = static_cast<const char*>(std::memchr(at, '\n', end - at))); ++at) {
+            const char before = at > data ? at[-1] : last_;
+            if (before == '\r') continue;
+            out_.write(from, static_cast<std::size_t>(at - from));
+            out_.write("\r", 1);
+            from = at;
+            ++fixed_;
+        }
+        out_.write(from, static_cast<std::size_t>(end - from));
+        last_ = end[-1];
+    }
+    std::size_t fixed() const { return fixed_; }
+
+private:
+    platform::ByteSink& out_;
+    char last_ = 0;
+    std::size_t fixed_ = 0;
+};
 
 void writeUnits(const Document& document, platform::ByteSink& sink, const std::function<void(std::size_t)>& wrote) {
     for (std::size_t position = 0; position < document.size();) {
@@ -114,6 +146,7 @@ DetectedFormat detectFormat(std::span<const char> bytes, const ProgressReporter&
 Document loadDocument(const std::filesystem::path& path, const ProgressReporter& progress) {
     if (progress) progress(0);
     platform::MappedFile file(path);
+    platform::FileOrigin origin = file.origin();
     const std::span<const char> bytes(file.data(), file.size());
     // The check and the index each read the whole text once.
     const DetectedFormat detected = detectFormat(bytes, progress, 50);
@@ -122,11 +155,15 @@ Document loadDocument(const std::filesystem::path& path, const ProgressReporter&
                             : Document(TextStore(std::move(file), detected.markLength, progress, 50, 100),
                                        detected.format);
     if (file.changed() || document.sourceChanged()) throw changedWhileOpen("read", path);
+    document.setOrigin(std::move(origin));
     if (progress) progress(100);
     return document;
 }
 
-void saveDocument(const Document& document, const std::filesystem::path& path, const ProgressReporter& progress) {
+namespace {
+
+platform::FileOrigin save(const Document& document, const std::filesystem::path& path,
+                          const platform::FileOrigin* over, const ProgressReporter& progress, LineEnds lineEnds) {
     // Over the file another program changed: its bytes win over text that may be damaged.
     // Elsewhere the text is saved as it is, so that the user can keep their edits.
     auto refuseOverChangedFile = [&] {
@@ -135,38 +172,62 @@ void saveDocument(const Document& document, const std::filesystem::path& path, c
     refuseOverChangedFile();
     if (progress) progress(0);
     const FileFormat format = document.format();
-    const bool bigEndian = format.encoding == TextEncoding::Utf16BigEndian;
     int reported = 0;
     auto wrote = [&](std::size_t position) {
         const int percent = static_cast<int>(99 * position / std::max<std::size_t>(document.size(), 1));
         if (progress && percent > reported) progress(reported = percent);
     };
-    auto produce = [&](platform::ByteSink& sink) {
+    auto produce = [&](platform::ByteSink& file) {
         if (format.byteOrderMark) {
             const std::string_view mark = markOf(format.encoding);
-            sink.write(mark.data(), mark.size());
+            file.write(mark.data(), mark.size());
         }
-        std::string closing = endsWithCrLf(document) ? "" : "\r\n";
-        if (isUtf16(format.encoding)) {
+        // Units pass through the line-end fixer, then the UTF-16 encoder, as they apply.
+        std::optional<Utf16Encoder> encoder;
+        if (isUtf16(format.encoding)) encoder.emplace(file, format.encoding == TextEncoding::Utf16BigEndian);
+        platform::ByteSink& encoded = encoder ? static_cast<platform::ByteSink&>(*encoder) : file;
+        std::optional<BareLineFeedFixer> fixer;
+        if (lineEnds == LineEnds::BareLineFeedsFixed) fixer.emplace(encoded);
+        platform::ByteSink& units = fixer ? static_cast<platform::ByteSink&>(*fixer) : encoded;
+
+        writeUnits(document, units, wrote);
+        const bool closed = fixer ? !document.empty() && document.at(document.size() - 1) == '\n' : endsWithCrLf(document);
+        if (!closed) units.write("\r\n", 2);
+        if (encoder) {
             try {
-                writeUtf16(document, bigEndian, sink, wrote);
+                encoder->finish();
             } catch (const EncodingError& error) {
                 throw platform::FileError("Cannot save \"" + platform::pathText(path) + "\" as UTF-16: " + error.what());
             }
-            std::string encoded;
-            storedToUtf16(closing, bigEndian, encoded);
-            closing = encoded;
-        } else {
-            writeUnits(document, sink, wrote);
         }
-        sink.write(closing.data(), closing.size());
         // Bytes lost under the text while it was written: the old file stays.
         refuseOverChangedFile();
     };
-    platform::writeFileAtomically(path, produce, [&] {
+    platform::SaveOptions options;
+    options.over = over;
+    options.beforeOverwriting = [&] {
         if (document.readsFrom(path)) document.detachFromFile();
-    });
+    };
+    platform::FileOrigin saved = platform::writeFileAtomically(path, produce, options);
     if (progress) progress(100);
+    return saved;
+}
+
+}  // namespace
+
+platform::FileOrigin saveDocument(const Document& document, const std::filesystem::path& path,
+                                  const ProgressReporter& progress, LineEnds lineEnds) {
+    return save(document, path, nullptr, progress, lineEnds);
+}
+
+platform::FileOrigin saveDocumentOver(const Document& document, const platform::FileOrigin& file,
+                                      const ProgressReporter& progress, LineEnds lineEnds) {
+    if (file.empty()) throw platform::FileError("Cannot save: the text was not read from a file");
+    return save(document, file.path(), &file, progress, lineEnds);
+}
+
+std::size_t bareLineFeedCount(const Document& document) {
+    return document.lineFeedCount() - (document.lineCount() - 1);
 }
 
 }  // namespace norvane

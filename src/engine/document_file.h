@@ -3,6 +3,7 @@
 #include "engine/document.h"
 #include "engine/progress.h"
 #include "engine/text_encoding.h"
+#include "platform/file_origin.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -25,11 +26,17 @@ DetectedFormat detectFormat(std::span<const char> bytes, const ProgressReporter&
 
 // The text is read from the file as the system maps it (see platform::MappedFile), except
 // UTF-16, which is converted into memory. A file changed by another program while it is
-// read is refused.
+// read is refused. The document's origin() is the file read.
 Document loadDocument(const std::filesystem::path& path, const ProgressReporter& progress = {});
 
-// Saves the document as the file at `path` as platform::writeFileAtomically does: on
-// failure the old file keeps its bytes. The bytes are written as they are read from the
+// How the line ends are written.
+enum class LineEnds {
+    AsShown,             // every unit as the document holds it
+    BareLineFeedsFixed,  // a CR in front of every LF that has none; a CR LF stays as it is
+};
+
+// Saves the document as the file at `path` (Save As) as platform::writeFileAtomically does:
+// on failure the old file keeps its bytes. The bytes are written as they are read from the
 // document, through a small buffer, so a save costs no copy of the text in memory. Where
 // the file is written over in place and the document reads from that very file, the
 // document first takes a private copy of what it reads.
@@ -38,8 +45,18 @@ Document loadDocument(const std::filesystem::path& path, const ProgressReporter&
 // the file keeps the other program's bytes; the same when that happens while saving. Saved
 // elsewhere, the text goes as the document shows it.
 // A closing CR LF is added unless the text already ends in one (an empty document is
-// written as CR LF alone).
-void saveDocument(const Document& document, const std::filesystem::path& path,
-                  const ProgressReporter& progress = {});
+// written as CR LF alone). Returns the file saved, for a later saveDocumentOver.
+platform::FileOrigin saveDocument(const Document& document, const std::filesystem::path& path,
+                                  const ProgressReporter& progress = {}, LineEnds lineEnds = LineEnds::AsShown);
+
+// Saves the document over the file it was read from or last saved as (Save File), as
+// saveDocument does, but only while that file is still as it was then: another program's
+// change, a file renamed into its place or a symbolic link put there since refuse the save
+// with platform::FileError and leave the file as the other program made it.
+platform::FileOrigin saveDocumentOver(const Document& document, const platform::FileOrigin& file,
+                                      const ProgressReporter& progress = {}, LineEnds lineEnds = LineEnds::AsShown);
+
+// The number of LFs that saving with LineEnds::BareLineFeedsFixed turns into CR LF.
+std::size_t bareLineFeedCount(const Document& document);
 
 }  // namespace norvane

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <filesystem>
+#include <map>
 #include <string>
 
 namespace norvane {
@@ -50,8 +52,8 @@ TEST(FixWithoutWindow, FixesEachFileAsTheWindowDoesAndGoesOnPastFailures) {
         for (const test::LineFeedCase& kind : test::LineFeedCases) {
             test::writeBytes(folder / kind.name, kind.before);
             arguments << argument(folder / kind.name);
-            expectedOut += (folder / kind.name).string() + ": " + std::to_string(kind.lineFeeds) +
-                           (kind.lineFeeds == 1 ? " line feed fixed\n" : " line feeds fixed\n");
+            expectedOut += (folder / kind.name).string() + ": " + std::to_string(kind.bareLineFeeds) +
+                           (kind.bareLineFeeds == 1 ? " line feed fixed\n" : " line feeds fixed\n");
             if (arguments.size() == 3) arguments << argument(missing) << argument(subfolder);  // among good files
         }
 
@@ -59,13 +61,69 @@ TEST(FixWithoutWindow, FixesEachFileAsTheWindowDoesAndGoesOnPastFailures) {
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(run.out, expectedOut);
         for (const test::LineFeedCase& kind : test::LineFeedCases)
-            EXPECT_EQ(test::readBytes(folder / kind.name), kind.after) << kind.name;
+            EXPECT_EQ(test::readBytes(folder / kind.name), kind.afterFix) << kind.name;
         EXPECT_NE(run.err.find(missing.string() + ": not fixed: "), std::string::npos) << run.err;
         EXPECT_NE(run.err.find(subfolder.string() + ": not fixed: "), std::string::npos) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
         EXPECT_FALSE(std::filesystem::exists(missing));
         EXPECT_TRUE(std::filesystem::is_directory(subfolder));
     }
+}
+
+// Fixing is safe to repeat and to give several names of one file: a second run changes no
+// byte and no time, and a file is fixed once however many names lead to it.
+TEST(FixWithoutWindow, FixingAgainOrByAnotherNameChangesNothing) {
+    const test::TempFolder folder;
+    for (const test::LineFeedCase& kind : test::LineFeedCases) test::writeBytes(folder / kind.name, kind.before);
+    std::filesystem::create_hard_link(folder / "lines.txt", folder / "hard link.txt");
+    std::filesystem::create_symlink("lines.txt", folder / "symbolic link.txt");
+    QStringList arguments{QStringLiteral("--fix")};
+    for (const test::LineFeedCase& kind : test::LineFeedCases) arguments << argument(folder / kind.name);
+    const ProgramRun first = runProgram(arguments + QStringList{argument(folder / "lines.txt"),
+                                                                argument(folder / "hard link.txt"),
+                                                                argument(folder / "symbolic link.txt")});
+    EXPECT_EQ(first.exitCode, 0) << first.err;
+    for (const char* name : {"lines.txt", "hard link.txt", "symbolic link.txt"})
+        EXPECT_NE(first.out.find((folder / name).string() + ": the same file as " + (folder / "lines.txt").string() +
+                                 ", fixed once\n"),
+                  std::string::npos)
+            << first.out;
+    EXPECT_EQ(test::readBytes(folder / "lines.txt"), "first\r\nsecond\r\n");
+
+    std::map<std::string, std::filesystem::file_time_type> times;
+    for (const test::LineFeedCase& kind : test::LineFeedCases)
+        times[kind.name] = std::filesystem::last_write_time(folder / kind.name);
+    const ProgramRun second = runProgram(arguments);
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+    for (const test::LineFeedCase& kind : test::LineFeedCases) {
+        EXPECT_EQ(test::readBytes(folder / kind.name), kind.afterFix) << kind.name;
+        EXPECT_EQ(std::filesystem::last_write_time(folder / kind.name), times[kind.name]) << kind.name;
+        EXPECT_NE(second.out.find((folder / kind.name).string() + ": 0 line feeds fixed\n"), std::string::npos);
+    }
+}
+
+// A name can hold any byte but NUL and '/': printed raw, control characters would move the
+// cursor, retitle the terminal or forge lines of output.
+TEST(FixWithoutWindow, ControlCharactersInNamesArePrintedEscaped) {
+    const test::TempFolder folder;
+    const struct {
+        std::string name, shown;
+    } names[] = {
+        {"esc\x1B]0;owned\x07.txt", "esc\\x1B]0;owned\\x07.txt"},
+        {"two\nlines: 9 line feeds fixed", "two\\x0Alines: 9 line feeds fixed"},
+        {"c1 \xC2\x9B" "2J.txt", "c1 \\xC2\\x9B2J.txt"},
+        {"caf\xC3\xA9 \x7F.txt", "caf\xC3\xA9 \\x7F.txt"},
+    };
+    QStringList arguments{QStringLiteral("--fix")};
+    std::string expectedOut, expectedErr;
+    for (const auto& [name, shown] : names) {
+        test::writeBytes(folder / name, "a\n");
+        arguments << QString::fromLocal8Bit(folder.path.string() + "/" + name);
+        expectedOut += folder.path.string() + "/" + shown + ": 1 line feed fixed\n";
+    }
+    const ProgramRun run = runProgram(arguments, "C.UTF-8");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, expectedOut);
 }
 
 TEST(FixWithoutWindow, SucceedsOnlyWhenEveryFileIsFixed) {

@@ -223,13 +223,22 @@ void frmMain::loadFile(const std::filesystem::path& path, std::function<void()> 
                 failed();
                 return;
             }
+            platform::FileOrigin origin = document->origin();
             auto previous = std::make_shared<Document>(txtMain->setDocument(std::move(*document)));
             release_ = std::make_unique<BackgroundJob>(
                 [previous = std::move(previous)](const ProgressReporter&) mutable { previous.reset(); }, [](int) {},
                 [this](std::exception_ptr) { release_.release()->deleteLater(); });
             fixable_ = true;
             updateCommands();
+            DoFileOrigin = std::move(origin);
             loaded();
+            if (const auto& backup = DoFileOrigin.leftoverBackup())
+                services_.messages->showMessage(
+                    QStringLiteral("A save of this file did not finish."),
+                    QStringLiteral("A copy of the file as it was before that save is in \"%1\". The file may hold part "
+                                   "of the text that was being saved; Save File is refused until the copy is put back "
+                                   "or removed.")
+                        .arg(toQString(platform::pathText(*backup))));
         });
 }
 
@@ -263,12 +272,17 @@ void frmMain::butConvert_Click() {
     if (closeWhenDone_) close();
 }
 
-void frmMain::saveDocumentTo(const std::filesystem::path& path, const QString& failure) {
+void frmMain::saveDocumentTo(const std::filesystem::path& path, bool overFileRead, const QString& failure) {
     // The pane is read-only until the save ends, so the document stays as it is read.
     const Document& document = txtMain->document();
+    auto saved = std::make_shared<platform::FileOrigin>();
+    const bool damaged = document.sourceChanged();
     startJob(
-        Job::Saving, [&document, path](const ProgressReporter& progress) { saveDocument(document, path, progress); },
-        [this, failure](std::exception_ptr error) {
+        Job::Saving,
+        [&document, path, overFileRead, origin = DoFileOrigin, saved](const ProgressReporter& progress) {
+            *saved = overFileRead ? saveDocumentOver(document, origin, progress) : saveDocument(document, path, progress);
+        },
+        [this, failure, saved, damaged](std::exception_ptr error) {
             try {
                 if (error) std::rethrow_exception(error);
             } catch (const std::bad_alloc&) {
@@ -278,6 +292,15 @@ void frmMain::saveDocumentTo(const std::filesystem::path& path, const QString& f
             } catch (const std::exception& reason) {
                 closeWhenDone_ = false;
                 services_.messages->showMessage(failure, errorDetail(reason));
+                return;
+            }
+            DoFileOrigin = std::move(*saved);
+            if (damaged) {
+                closeWhenDone_ = false;
+                services_.messages->showMessage(
+                    QStringLiteral("The file was saved."),
+                    QStringLiteral("Another program changed the file the text was read from while it was open, so the "
+                                   "text saved may hold that program's bytes, or NUL bytes where the file was cut short."));
                 return;
             }
             if (closeWhenDone_) close();
@@ -322,7 +345,7 @@ void frmMain::updateCommands() {
 
 void frmMain::butSaveFile_Click() {
     if (DoFilename.empty()) return;
-    saveDocumentTo(DoFilename, QStringLiteral("Error, cannot save file."));
+    saveDocumentTo(DoFilename, !DoFileOrigin.empty(), QStringLiteral("Error, cannot save file."));
 }
 
 void frmMain::butSaveFileAs_Click() {
@@ -333,7 +356,8 @@ void frmMain::butSaveFileAs_Click() {
         return;
     }
     DoFilename = toPath(CommonDialog1.fileName());
-    saveDocumentTo(DoFilename, QStringLiteral("File Not Saved."));
+    DoFileOrigin = {};  // until the save makes it
+    saveDocumentTo(DoFilename, false, QStringLiteral("File Not Saved."));
 }
 
 void frmMain::chkShowText_Click() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/progress.h"
+#include "platform/file_origin.h"
 #include "ui/main/common_dialog.h"
 #include "ui/main/file_prompter.h"
 #include "ui/controls/message_sink.h"
@@ -91,9 +92,10 @@ private:
     // Reads the file at `path` behind the shown window. When it has been read, the pane
     // shows it and `loaded` runs; when it cannot be, the user is told and `failed` runs.
     void loadFile(const std::filesystem::path& path, std::function<void()> loaded, std::function<void()> failed);
-    // Saves the document to `path` behind the shown window; on failure, which leaves the
-    // file as it was, shows `failure` with the reason below it.
-    void saveDocumentTo(const std::filesystem::path& path, const QString& failure);
+    // Saves the document to `path` behind the shown window, with `overFileRead` only while
+    // the file there is still DoFileOrigin; on failure, which leaves the file as it was,
+    // shows `failure` with the reason below it.
+    void saveDocumentTo(const std::filesystem::path& path, bool overFileRead, const QString& failure);
     // Runs `work` as the window's one job (a load still running is cancelled), its progress
     // in the progress bar; `finished` gets how it ended once the window is idle again.
     void startJob(Job kind, std::function<void(const ProgressReporter&)> work,
@@ -104,6 +106,9 @@ private:
     // The current file's full path, as the system names it (never collapsed: `link/..` stays
     // what the kernel makes of it); empty while there is none.
     std::filesystem::path DoFilename;
+    // The file DoFilename was read from or last saved as: Save File writes over it only
+    // while it is still that file, as it was.
+    platform::FileOrigin DoFileOrigin;
     int OldWidth = 0;    // outer size in twips when the pane was last hidden
     int OldHeight = 0;
     bool restoreMaximized_ = false;
