@@ -1,5 +1,7 @@
 #include "ui/main/file_prompter.h"
 
+#include "ui/main/name_only_icon_provider.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -7,7 +9,16 @@
 namespace norvane::ui {
 
 std::optional<QString> FileDialogPrompter::ask(QWidget* owner, const FilePromptRequest& request, bool open) {
+    NameOnlyIconProvider icons;  // outlives the dialog, which uses it until destroyed
     QFileDialog dialog(owner);
+    // The new dialog has already begun listing the folder it remembers from the last one (or
+    // from the user's Qt settings, which other Qt programs share): a folder such as /proc.
+    // Set before the event loop runs, this provider describes every entry of that listing
+    // and of every later one, by name only.
+    dialog.setIconProvider(&icons);
+    // FIFOs and devices are listed too: picking one gets the loader's message saying why it
+    // cannot be read, rather than no sign of it.
+    dialog.setFilter(dialog.filter() | QDir::System);
     dialog.setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     dialog.setFileMode(open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     // The filters carry their own pattern lists; show only their descriptions.
