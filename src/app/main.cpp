@@ -11,6 +11,7 @@
 #include "ui/controls/utf8_text.h"
 #include "ui/main/file_prompter.h"
 #include "ui/main/frm_main.h"
+#include "ui/main/guarded_application.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,7 +31,7 @@ int runWindow(char* programName, const std::string& commandLine) {
     using namespace norvane;
     int qtArgumentCount = 1;
     char* qtArguments[] = {programName, nullptr};
-    QApplication app(qtArgumentCount, qtArguments);
+    ui::GuardedApplication app(qtArgumentCount, qtArguments);
     QApplication::setApplicationName(ui::toQString(identity::Title));
     QApplication::setDesktopFileName(QStringLiteral("norvane"));  // matches the desktop entry
     QIcon icon;  // every size the resources hold, so that any scale factor finds a sharp one

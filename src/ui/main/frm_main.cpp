@@ -382,6 +382,13 @@ void frmMain::butAboutHelp_Click() {
     if (services_.showAbout) services_.showAbout(*this, *services_.messages);
 }
 
+// Coming back to the window is when another program may have used the file meanwhile: a
+// change seen now is remembered by the document, whatever becomes of the file later.
+void frmMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) txtMain->document().sourceChanged();
+}
+
 void frmMain::closeEvent(QCloseEvent* event) {
     // The document is half rewritten, or half written to its file: close once that is done.
     // A load is cancelled when the window goes.

@@ -4,6 +4,7 @@
 #include "ui/controls/text_pane.h"
 #include "ui/controls/utf8_text.h"
 #include "ui/main/frm_main.h"
+#include "ui/main/guarded_application.h"
 
 #include <gtest/gtest.h>
 
@@ -22,10 +23,14 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <string>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <string_view>
 
@@ -358,6 +363,116 @@ TEST_F(MainWindow, AFailedOrCancelledOpenChangesNothing) {
     click("butSaveFile");  // still saves to the file that was loaded
     EXPECT_EQ(readBytes(toPath(path)), "edited\n\r\n");
     EXPECT_FALSE(QFile::exists(folder.filePath("missing.txt")));
+}
+
+// Other programs use the open file: Save File writes only over the file that was read, as
+// it was read, and leaves what another program made; Save As is the user's explicit choice
+// and says when the text may hold another program's bytes; saving again after a save works.
+TEST_F(MainWindow, SaveFileLeavesWhatAnotherProgramMade) {
+    enum class Then { SaveFile, SaveAsSameName, SaveAsElsewhere };
+    const std::string ours = std::string(100000, 'x') + "\n", fixed = std::string(100000, 'x') + "\r\n";
+    const std::string theirs = "their text\n";
+    const struct Row {
+        const char* what;
+        std::function<void(const std::filesystem::path&)> change;
+        Then then;
+        QStringList messages;
+        std::string expected;  // on disk at the document's name afterwards; empty: the other program's bytes
+    } rows[] = {
+        {"nothing happened, saved twice", [](const std::filesystem::path&) {}, Then::SaveFile, {}, fixed},
+        {"written over with its time put back",
+         [&](const std::filesystem::path& path) {
+             struct stat before {};
+             ::stat(path.c_str(), &before);
+             std::fstream(path, std::ios::binary | std::ios::in | std::ios::out) << theirs;
+             const timespec times[2] = {before.st_atim, before.st_mtim};
+             ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+         },
+         Then::SaveFile, {"Error, cannot save file."}, ""},
+        {"another editor saved it",
+         [&](const std::filesystem::path& path) {
+             writeBytes(path.string() + ".new", theirs);
+             std::filesystem::rename(path.string() + ".new", path);
+         },
+         Then::SaveFile, {"Error, cannot save file."}, ""},
+        {"another editor saved it, then Save As to the same name",
+         [&](const std::filesystem::path& path) {
+             writeBytes(path.string() + ".new", theirs);
+             std::filesystem::rename(path.string() + ".new", path);
+         },
+         Then::SaveAsSameName, {}, fixed},
+        {"cut short, then Save As elsewhere",
+         [](const std::filesystem::path& path) { std::filesystem::resize_file(path, 10); }, Then::SaveAsElsewhere,
+         {"The file was saved."}, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        services = FakeServices();
+        const QString path = file(QStringLiteral("open.txt"), ours);
+        const std::filesystem::path onDisk = toPath(path);
+        start(path);
+        click("butConvert");
+        if (row.then == Then::SaveFile && row.messages.isEmpty()) click("butSaveFile");
+        row.change(onDisk);
+        const std::string left = readBytes(onDisk);
+        switch (row.then) {
+        case Then::SaveFile: click("butSaveFile"); break;
+        case Then::SaveAsSameName:
+            services.prompter->answers.push_back(path);
+            click("butSaveFileAs");
+            break;
+        case Then::SaveAsElsewhere:
+            services.prompter->answers.push_back(folder.filePath(QStringLiteral("elsewhere.txt")));
+            click("butSaveFileAs");
+            // The lost bytes read as NULs, and the text then needs its closing CR LF.
+            EXPECT_EQ(readBytes(toPath(folder.filePath(QStringLiteral("elsewhere.txt")))).size(), fixed.size() + 2);
+            break;
+        }
+        EXPECT_EQ(services.messages->texts, row.messages);
+        EXPECT_EQ(readBytes(onDisk), row.expected.empty() ? left : row.expected);
+        if (row.then == Then::SaveFile && !row.messages.isEmpty())
+            EXPECT_TRUE(services.messages->details.front().contains(u"another program"_qs))
+                << services.messages->details.front().toStdString();
+        window.reset();
+        std::filesystem::remove(toPath(folder.filePath(QStringLiteral("elsewhere.txt"))));
+    }
+}
+
+// An exception that reaches the event loop is shown, and the program goes on.
+TEST(GuardedApplication, ShowsWhatFailedInAnEventInsteadOfEnding) {
+    const struct {
+        std::function<bool()> deliver;
+        bool handled;
+        QString text, detail;
+    } rows[] = {
+        {[] { return true; }, true, {}, {}},
+        {[]() -> bool { throw std::bad_alloc(); }, false, "Not enough memory.", "The last command could not be finished."},
+        {[]() -> bool { throw std::runtime_error("the text is damaged"); }, false,
+         "The last command could not be finished.", "the text is damaged"},
+    };
+    for (const auto& row : rows) {
+        QString text, detail;
+        EXPECT_EQ(GuardedApplication::deliverShowingFailures(row.deliver,
+                                                             [&](const QString& t, const QString& d) {
+                                                                 text = t;
+                                                                 detail = d;
+                                                             }),
+                  row.handled);
+        EXPECT_EQ(text, row.text);
+        EXPECT_EQ(detail, row.detail);
+    }
+}
+
+// A save in place that did not finish left a copy of the old file: opening the file says where.
+TEST_F(MainWindow, OpeningAFileWithALeftoverBackupSaysWhereItIs) {
+    const QString path = file(QStringLiteral("half.txt"), "half new, half old\n");
+    file(QStringLiteral("half.txt.norvane-backup"), "old\n");
+    start(path);
+    EXPECT_EQ(services.messages->texts, QStringList{"A save of this file did not finish."});
+    EXPECT_TRUE(services.messages->details.front().contains(u"half.txt.norvane-backup"_qs));
+    click("butSaveFile");
+    EXPECT_EQ(services.messages->texts.back(), "Error, cannot save file.");
+    EXPECT_EQ(readBytes(toPath(path)), "half new, half old\n");
 }
 
 TEST_F(MainWindow, SaveFileNeedsAFileAndReportsFailure) {
