@@ -126,6 +126,39 @@ TEST(FixWithoutWindow, ControlCharactersInNamesArePrintedEscaped) {
     EXPECT_EQ(run.out, expectedOut);
 }
 
+// Two programs fix one large file at once, saved in place (it has a second hard link): one
+// save at a time, and the second either finds nothing left to fix or sees that the file
+// changed since it read it. The file ends fixed exactly once.
+TEST(FixWithoutWindow, TwoProgramsFixingOneFileAtOnceLeaveItWhole) {
+    const test::TempFolder folder;
+    std::string text, fixed;
+    for (int line = 0; text.size() < (40u << 20); ++line) {
+        const std::string content = "line " + std::to_string(line) + (line % 3 ? " done\r" : "");
+        text += content + "\n";
+        fixed += content + (content.ends_with('\r') ? "\n" : "\r\n");
+    }
+    test::writeBytes(folder / "big.txt", text);
+    std::filesystem::create_hard_link(folder / "big.txt", folder / "link.txt");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    QProcess first, second;
+    for (QProcess* process : {&first, &second}) {
+        process->setProcessEnvironment(environment);
+        process->start(QStringLiteral(NORVANE_PROGRAM),
+                       {QStringLiteral("--fix"), argument(folder / (process == &first ? "big.txt" : "link.txt"))});
+    }
+    for (QProcess* process : {&first, &second}) {
+        ASSERT_TRUE(process->waitForFinished(600000));
+        const std::string out = process->readAllStandardOutput().toStdString();
+        const std::string err = process->readAllStandardError().toStdString();
+        EXPECT_TRUE((process->exitCode() == 0 && out.find(" line feeds fixed") != std::string::npos) ||
+                    (process->exitCode() == 1 && err.find("another program") != std::string::npos))
+            << out << err;
+    }
+    EXPECT_TRUE(test::readBytes(folder / "big.txt") == fixed);
+    EXPECT_EQ(folder.names(), (std::set<std::string>{"big.txt", "link.txt"}));
+}
+
 TEST(FixWithoutWindow, SucceedsOnlyWhenEveryFileIsFixed) {
     const test::TempFolder folder;
     test::writeBytes(folder / "-n", "a\n");  // named like an option, after --
