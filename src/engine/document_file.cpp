@@ -1,10 +1,13 @@
 #include "engine/document_file.h"
 
+#include "engine/simd.h"
+
 #include "platform/file_io.h"
 #include "platform/mapped_file.h"
 #include "platform/system_conventions.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -82,30 +85,58 @@ private:
 };
 
 // Puts a CR in front of every LF that has none on the units' way to the file, and counts
-// them; a CR LF passes as it is.
+// them; a CR LF passes as it is. The units are gathered in a page-aligned buffer of the
+// file sink's block size, which it writes straight to the disk.
 class BareLineFeedFixer final : public platform::ByteSink {
 public:
-    explicit BareLineFeedFixer(platform::ByteSink& out) : out_(out) {}
+    explicit BareLineFeedFixer(platform::ByteSink& out) : out_(out), buffer_(BufferSize) {}
 
     void write(const char* data, std::size_t size) override {
-        if (size == 0) return;
-        const char* const end = data + size;
-        const char* from = data;  // not yet written
-        for (const char* at = data; (at = static_cast<const char*>(std::memchr(at, '\n', end - at))); ++at) {
-            const char before = at > data ? at[-1] : last_;
-            if (before == '\r') continue;
-            out_.write(from, static_cast<std::size_t>(at - from));
-            out_.write("\r", 1);
-            from = at;
-            ++fixed_;
+        std::size_t i = 0;
+        for (; i + 16 <= size; i += 16) {
+            if (BufferSize - used_ < 32) flush();
+            char* const out = buffer_.data() + used_;
+            const unsigned lineFeeds = matches16(data + i, '\n');
+            const unsigned returns = matches16(data + i, '\r');
+            unsigned bare = lineFeeds & ~((returns << 1) | (last_ == '\r' ? 1u : 0u));
+            last_ = data[i + 15];
+            if (!bare) {
+                std::memcpy(out, data + i, 16);
+                used_ += 16;
+                continue;
+            }
+            std::size_t from = 0, written = 0;
+            for (; bare; bare &= bare - 1) {
+                const auto at = static_cast<std::size_t>(std::countr_zero(bare));
+                std::memcpy(out + written, data + i + from, at - from);
+                written += at - from;
+                out[written++] = '\r';
+                from = at;
+                ++fixed_;
+            }
+            std::memcpy(out + written, data + i + from, 16 - from);
+            used_ += written + 16 - from;
         }
-        out_.write(from, static_cast<std::size_t>(end - from));
-        last_ = end[-1];
+        for (; i < size; ++i) {
+            if (BufferSize - used_ < 2) flush();
+            if (data[i] == '\n' && last_ != '\r') {
+                buffer_.data()[used_++] = '\r';
+                ++fixed_;
+            }
+            buffer_.data()[used_++] = last_ = data[i];
+        }
+    }
+    void flush() {
+        out_.write(buffer_.data(), used_);
+        used_ = 0;
     }
     std::size_t fixed() const { return fixed_; }
 
 private:
+    static constexpr std::size_t BufferSize = 4 << 20;
     platform::ByteSink& out_;
+    platform::PageBuffer buffer_;
+    std::size_t used_ = 0;
     char last_ = 0;
     std::size_t fixed_ = 0;
 };
@@ -193,6 +224,7 @@ platform::FileOrigin save(const Document& document, const std::filesystem::path&
         writeUnits(document, units, wrote);
         const bool closed = fixer ? !document.empty() && document.at(document.size() - 1) == '\n' : endsWithCrLf(document);
         if (!closed) units.write("\r\n", 2);
+        if (fixer) fixer->flush();
         if (encoder) {
             try {
                 encoder->finish();

@@ -61,6 +61,49 @@ TEST_F(DocumentFile, LoadAndSaveKeepEveryByte) {
     }
 }
 
+// Saving with bare LFs fixed, as --fix does: a CR goes in front of every LF that has none,
+// wherever the pieces of the text begin and end, in every encoding; doing it again
+// changes nothing.
+TEST_F(DocumentFile, SavingWithBareLineFeedsFixedLeavesCrLfAsItIs) {
+    auto reference = [](std::string_view text) {
+        std::string fixed;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) fixed += '\r';
+            fixed += text[i];
+        }
+        return fixed.ends_with('\n') ? fixed : fixed + "\r\n";
+    };
+    std::mt19937 random(7);
+    for (int trial = 0; trial < 60; ++trial) {
+        std::string text;
+        const std::size_t size = trial == 0 ? 0 : trial < 40 ? random() % 200 : random() % (1 << 20);
+        while (text.size() < size) text += "\r\nab"[random() % 4];
+        Document document(text);
+        // Edits cut the text into pieces that end anywhere, between a CR and its LF too.
+        for (int edit = 0; edit < 20 && !text.empty(); ++edit) {
+            const std::size_t at = random() % text.size();
+            document.replace(at, 1, text.substr(at, 1));
+        }
+        const FileFormat formats[] = {{TextEncoding::Utf8, false}, {TextEncoding::Utf16BigEndian, true}};
+        const FileFormat format = formats[trial % 2];
+        Document formatted(TextStore(), format);
+        formatted.setText(document.text());
+        saveDocument(format.encoding == TextEncoding::Utf8 ? document : formatted, path, {}, LineEnds::BareLineFeedsFixed);
+        const std::string expected = reference(text);
+        if (format.encoding == TextEncoding::Utf8) {
+            ASSERT_EQ(readBytes(path), expected) << "trial " << trial;
+        } else {
+            ASSERT_EQ(readBytes(path), "\xFE\xFF" + utf16Bytes(std::u16string(expected.begin(), expected.end()), true))
+                << "trial " << trial;
+        }
+        const Document again = loadDocument(path);
+        EXPECT_EQ(bareLineFeedCount(again), 0u);
+        const std::string saved = readBytes(path);
+        saveDocumentOver(again, again.origin(), {}, LineEnds::BareLineFeedsFixed);
+        ASSERT_EQ(readBytes(path), saved) << "trial " << trial;
+    }
+}
+
 TEST_F(DocumentFile, FileEndsInExactlyOneClosingCrLf) {
     const std::pair<std::string_view, std::string_view> cases[] = {
         {"", "\r\n"}, {"a", "a\r\n"}, {"a\r\n", "a\r\n"}, {"a\n", "a\n\r\n"}, {"a\r", "a\r\r\n"}, {"\n\r", "\n\r\r\n"},
