@@ -602,6 +602,31 @@ TEST(FileIo, AnotherProgramAtEachPointOfASave) {
     }
 }
 
+// Once detached, a file's bytes are the reader's own: another program cutting the file
+// short, emptying it or writing over it changes nothing they read.
+TEST(FileIo, DetachedBytesStayWhateverBecomesOfTheFile) {
+    const struct {
+        const char* what;
+        std::function<void(const fs::path&)> change;
+    } rows[] = {
+        {"cut short", [](const fs::path& path) { fs::resize_file(path, 100); }},
+        {"emptied", [](const fs::path& path) { fs::resize_file(path, 0); }},
+        {"written over", [](const fs::path& path) { test::writeBytes(path, std::string(3 << 20, 'z')); }},
+    };
+    std::mt19937 random(3);
+    const std::string text = test::randomBytes(random, (3 << 20) + 123);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        test::TempFolder folder;
+        test::writeBytes(folder / "f", text);
+        const MappedFile file(folder / "f");
+        file.detach();
+        row.change(folder / "f");
+        EXPECT_TRUE(std::string_view(file.data(), file.size()) == text);
+        EXPECT_FALSE(file.changed());
+    }
+}
+
 // A save finds what saves before it left: a backup of an interrupted save in place stops
 // it, so the only copy of the old bytes is never replaced; a temporary that a killed save
 // left goes, while one that a running save holds stays.

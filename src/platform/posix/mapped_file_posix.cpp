@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <new>
 
@@ -181,26 +182,31 @@ bool MappedFile::isFile(const std::filesystem::path& path) const {
            info.st_ino == state_->opened.st_ino;
 }
 
-// Writing to a private mapping gives each page a private copy of its bytes; writing none
-// of them changes nothing a reader sees.
+// The bytes are copied into fresh memory, which then takes the mapping's place at the same
+// addresses in one step, so readers meanwhile see the same bytes throughout. Copy-on-write
+// pages of the mapping itself would not do: cutting a file short discards even the private
+// copies of the pages past its new end. A page lost before the copy reads as NUL bytes.
 void MappedFile::detach() const {
     if (!state_ || !state_->mapping || state_->detached.load()) return;
     State& state = *state_;
-    ::madvise(state.mapping, state.size, MADV_NORMAL);
-    if (::mprotect(state.mapping, state.size, PROT_READ | PROT_WRITE) != 0) throw std::bad_alloc();
-#ifdef MADV_POPULATE_WRITE
-    const bool populated = ::madvise(state.mapping, state.size, MADV_POPULATE_WRITE) == 0;
-#else
-    const bool populated = false;
-#endif
-    if (!populated) {
-        // Each page is written with the byte it holds, read and written as one atomic step
-        // so that a reader meanwhile sees nothing else.
-        const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-        for (std::size_t at = 0; at < state.size; at += page)
-            std::atomic_ref<char>(state.mapping[at]).fetch_add(0, std::memory_order_relaxed);
+#ifdef __linux__
+    void* copy = ::mmap(nullptr, state.size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (copy == MAP_FAILED) throw std::bad_alloc();
+    std::memcpy(copy, state.mapping, state.size);
+    ::mprotect(copy, state.size, PROT_READ);
+    if (::mremap(copy, state.size, state.size, MREMAP_MAYMOVE | MREMAP_FIXED, state.mapping) == MAP_FAILED) {
+        ::munmap(copy, state.size);
+        throw std::bad_alloc();
     }
+#else
+    // Elsewhere each page is written with the byte it holds, read and written as one atomic
+    // step so that a reader meanwhile sees nothing else.
+    if (::mprotect(state.mapping, state.size, PROT_READ | PROT_WRITE) != 0) throw std::bad_alloc();
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    for (std::size_t at = 0; at < state.size; at += page)
+        std::atomic_ref<char>(state.mapping[at]).fetch_add(0, std::memory_order_relaxed);
     ::mprotect(state.mapping, state.size, PROT_READ);
+#endif
     state.detached = true;
 }
 

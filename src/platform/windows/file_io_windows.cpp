@@ -292,11 +292,20 @@ FileContents readWholeFile(const fs::path& path, const std::function<std::size_t
     }
 }
 
+namespace windows {
+std::shared_ptr<FileOrigin::State> originOf(const fs::path& path);
+bool isUnchanged(const FileOrigin& origin);
+}  // namespace windows
+
 // A MappedFile reads the whole file into memory here, so nothing reads the old bytes while
-// they are written over: `beforeOverwriting` has nothing to do.
-void writeFileAtomically(const fs::path& requested, const std::function<void(ByteSink&)>& produce,
-                         const std::function<void()>& /*beforeOverwriting*/) {
-    const fs::path target = resolveLinks(requested);
+// they are written over: `beforeOverwriting` has nothing to do. Saves replace the file
+// whole, so they need no lock: the last one wins, each whole.
+FileOrigin writeFileAtomically(const fs::path& requested, const std::function<void(ByteSink&)>& produce,
+                               const SaveOptions& options) {
+    const fs::path target = resolveLinks(options.over ? options.over->path() : requested);
+    if (options.over && !windows::isUnchanged(*options.over))
+        throwFileError("save", target, "another program changed, replaced or removed the file since it was read; "
+                                       "it is left as the other program made it");
 
     const DWORD old = ::GetFileAttributesW(target.c_str());
     const bool exists = old != INVALID_FILE_ATTRIBUTES;
@@ -336,7 +345,7 @@ void writeFileAtomically(const fs::path& requested, const std::function<void(Byt
             // Never over a file that appeared meanwhile.
             if (!::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
                 throwFileError("save", target, ::GetLastError());
-            return;
+            return FileOrigin(windows::originOf(target));
         }
         // The replaced file's attributes, owner and access rights pass to the new one. Hidden
         // and system files are kept so by hand as well: not every system's ReplaceFileW does.
@@ -350,9 +359,10 @@ void writeFileAtomically(const fs::path& requested, const std::function<void(Byt
             // new one in place rather than leave no file at all.
             if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT && ::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES &&
                 ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
-                return;
+                return FileOrigin(windows::originOf(target));
             throwFileError("replace", target, error);
         }
+        return FileOrigin(windows::originOf(target));
     } catch (...) {
         file.close();
         ::DeleteFileW(temporary.c_str());

@@ -463,6 +463,25 @@ TEST(GuardedApplication, ShowsWhatFailedInAnEventInsteadOfEnding) {
     }
 }
 
+// After a save in place, the text no longer reads from the file: another program cutting the
+// file short then changes nothing the window shows or does.
+TEST_F(MainWindow, AFileCutShortAfterASaveInPlaceLeavesTheTextWhole) {
+    std::string text;
+    for (int line = 0; text.size() < (4u << 20); ++line) text += "line " + std::to_string(line) + "\n";
+    const QString path = file(QStringLiteral("linked.txt"), text);
+    std::filesystem::create_hard_link(toPath(path), toPath(folder.filePath(QStringLiteral("second.txt"))));
+    start(path);
+    click("butConvert");
+    click("butSaveFile");
+    const std::string saved = readBytes(toPath(path));
+    std::filesystem::resize_file(toPath(path), 100);
+    window->show();
+    QTest::keyClick(pane(), Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(pane(), Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_TRUE(pane()->text() == saved);  // the fixed text ends in CR LF: the save added nothing
+    EXPECT_TRUE(services.messages->texts.isEmpty());
+}
+
 // A save in place that did not finish left a copy of the old file: opening the file says where.
 TEST_F(MainWindow, OpeningAFileWithALeftoverBackupSaysWhereItIs) {
     const QString path = file(QStringLiteral("half.txt"), "half new, half old\n");
