@@ -315,6 +315,11 @@ TEST(FileIo, NoFileIsHarmedWhateverItIs) {
          }},
         {"a 250-byte name is saved", false, false, Action::Save, Expect::Saved,
          [](Scene& s) { return s.file(std::string(250, 'n'), "old"); }},
+        {"a 250-byte name with a second hard link is written in place", false, false, Action::Save, Expect::Saved,
+         [&](Scene& s) {
+             fs::create_hard_link(s.file(std::string(250, 'h'), longOld), s.folder / "b.txt");
+             return s.folder / std::string(250, 'h');
+         }},
         {"link/.. is the parent of the link's target", false, false, Action::Save, Expect::Saved,
          [](Scene& s) {
              s.subfolder("deep/inner");

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <thread>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -427,7 +428,9 @@ class Backup {
 public:
     Backup(int file, const struct stat& info, int folder, const std::string& name, const fs::path& target)
         : target_(target) {
-        std::optional<NewFile> copy = NewFile::create(folder, 0600, target);
+        // Beside the file where its folder lets this user create files and the name fits.
+        const bool fits = backupNameBeside(name).size() <= NAME_MAX;
+        std::optional<NewFile> copy = fits ? NewFile::create(folder, 0600, target) : std::nullopt;
         if (copy) {
             folder_ = FileDescriptor(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
             name_ = backupNameBeside(name);
@@ -539,6 +542,8 @@ void lockForSaving(int fd, const SaveOptions& options, const fs::path& target) {
         int locked = ::flock(fd, LOCK_EX | LOCK_NB);
 #endif
         if (locked == 0) return;
+        // A file system without locks (some network and user-space ones) saves unlocked.
+        if (errno == ENOLCK || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL) return;
         if (errno != EAGAIN && errno != EACCES && errno != EWOULDBLOCK && errno != EINTR)
             throwFileError("save", target, errno);
         if (std::chrono::steady_clock::now() >= giveUp) throwFileError("save", target, "another program is saving this file");
