@@ -125,6 +125,21 @@ struct Identity {
     std::vector<gid_t> groups;  // supplementary groups
 };
 
+// In a child process: becomes `identity`, when one is given, and runs `work`; returns what
+// it returned, or "FileError: " or "exception: " and the message when it threw.
+inline std::string reportOf(const std::function<std::string()>& work, const std::optional<Identity>& identity) {
+    if (identity && (::setgroups(identity->groups.size(), identity->groups.data()) != 0 ||
+                     ::setgid(identity->gid) != 0 || ::setuid(identity->uid) != 0))
+        return "cannot become the test user";
+    try {
+        return work();
+    } catch (const platform::FileError& error) {
+        return std::string("FileError: ") + error.what();
+    } catch (const std::exception& error) {
+        return std::string("exception: ") + error.what();
+    }
+}
+
 // Runs `work` in a child process, as `identity` when one is given (which needs root), and
 // returns what it returned: "FileError: " or "exception: " and the message when it threw,
 // "signal N" when it was killed, "timed out" when it took longer than `seconds`.
@@ -135,19 +150,7 @@ inline std::string runInChild(const std::function<std::string()>& work,
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(channel[0]);
-        std::string report;
-        if (identity && (::setgroups(identity->groups.size(), identity->groups.data()) != 0 ||
-                         ::setgid(identity->gid) != 0 || ::setuid(identity->uid) != 0)) {
-            report = "cannot become the test user";
-        } else {
-            try {
-                report = work();
-            } catch (const platform::FileError& error) {
-                report = std::string("FileError: ") + error.what();
-            } catch (const std::exception& error) {
-                report = std::string("exception: ") + error.what();
-            }
-        }
+        const std::string report = reportOf(work, identity);
         for (std::size_t at = 0; at < report.size();) {
             const ssize_t written = ::write(channel[1], report.data() + at, report.size() - at);
             if (written <= 0) break;
@@ -205,19 +208,7 @@ public:
                 char go = 0;
                 if (::read(resume[0], &go, 1) != 1) ::_exit(4);
             };
-            std::string report;
-            if (identity && (::setgroups(identity->groups.size(), identity->groups.data()) != 0 ||
-                             ::setgid(identity->gid) != 0 || ::setuid(identity->uid) != 0)) {
-                report = "cannot become the test user";
-            } else {
-                try {
-                    report = work(pause);
-                } catch (const platform::FileError& error) {
-                    report = std::string("FileError: ") + error.what();
-                } catch (const std::exception& error) {
-                    report = std::string("exception: ") + error.what();
-                }
-            }
+            std::string report = reportOf([&] { return work(pause); }, identity);
             std::replace(report.begin(), report.end(), '\n', ' ');
             send("report " + report + "\n");
             ::_exit(0);
