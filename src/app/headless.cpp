@@ -34,7 +34,9 @@ constexpr std::string_view Usage =
     "CR: do not fix a file there that already uses CR LF. A file that can't be read or\n"
     "saved, or that another program changes meanwhile, is left exactly as it was.\n"
     "\n"
-    "Exit status: 0 if all went well, 1 if a file could not be fixed, 2 for a bad command line.\n";
+    "Exit status: 0 if all went well, 1 if a file could not be fixed, 2 for a bad command line.\n"
+    "\n"
+    "Norvane is free software under the GNU GPL, version 3 or later; it comes with no warranty.\n";
 
 // A file name as it can be printed: control characters, which could move the cursor,
 // retitle the terminal or forge lines, and bytes that are not UTF-8 are shown as escapes.
@@ -94,7 +96,8 @@ int runHeadless(const Command& command, std::ostream& out, std::ostream& err) {
         return ExitSuccess;
     }
     if (std::holds_alternative<ShowVersion>(command)) {
-        out << identity::Title << ' ' << fullVersionText(identity::Version) << '\n';
+        out << identity::Title << ' ' << fullVersionText(identity::Version) << '\n'
+            << "Licence: GNU GPL version 3 or later <https://www.gnu.org/licenses/gpl.html>\n";
         return ExitSuccess;
     }
     if (const auto* usage = std::get_if<UsageError>(&command)) {

@@ -178,11 +178,12 @@ TEST(FixWithoutWindow, HelpAndVersionNeedNoDisplay) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.starts_with("Usage: norvane [FILE]\n")) << help.out;
     EXPECT_NE(help.out.find("--fix FILE..."), std::string::npos);
+    EXPECT_NE(help.out.find("GNU GPL, version 3 or later"), std::string::npos);
     EXPECT_EQ(help.err, "");
 
     const ProgramRun version = runProgram({QStringLiteral("--version")}, "C");
     EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out, "Norvane 2.1.0\n");
+    EXPECT_EQ(version.out, "Norvane 2.1.0\nLicence: GNU GPL version 3 or later <https://www.gnu.org/licenses/gpl.html>\n");
     EXPECT_EQ(version.err, "");
 }
 
