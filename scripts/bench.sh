@@ -11,6 +11,7 @@ if [ ! -x build/bench/norvane_bench ]; then
   exit 1
 fi
 build/bench/norvane_bench "$@"
+build/bench/headless/norvane_headless_bench --runs 3
 QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" build/bench/pane/norvane_pane_bench "$@"
 # The window benchmark starts the program in an X server: a virtual one if there is none.
 if [ -n "${DISPLAY:-}" ]; then
