@@ -12,6 +12,7 @@
 #include <string>
 #include <ostream>
 #include <variant>
+#include <vector>
 
 namespace norvane::app {
 namespace {
@@ -60,30 +61,32 @@ std::string printable(const std::string& name) {
     return shown;
 }
 
-// Fixes one file and reports it; returns whether it was fixed.
-bool fixAndReport(FileFixer& fixer, const std::string& file, std::ostream& out, std::ostream& err) {
-    const std::string name = printable(file);
-    try {
-        const FileFixer::Fixed fixed = fixer.fix(platform::pathFromText(file));
-        if (fixed.sameFileAs) {
-            out << name << ": the same file as " << printable(platform::pathText(*fixed.sameFileAs))
-                << ", fixed once\n";
-            return true;
-        }
-        out << name << ": " << fixed.lineFeeds << (fixed.lineFeeds == 1 ? " line feed" : " line feeds") << " fixed\n";
-        return true;
-    } catch (const platform::FileError& error) {
-        err << name << ": not fixed: " << printable(error.what()) << '\n';
-    } catch (const std::bad_alloc&) {
-        err << name << ": not fixed: not enough memory\n";
-    }
-    return false;
-}
-
 int fixFiles(const FixFiles& command, std::ostream& out, std::ostream& err) {
-    FileFixer fixer;
+    std::vector<std::filesystem::path> paths;
+    for (const std::string& file : command.files) paths.push_back(platform::pathFromText(file));
     bool allFixed = true;
-    for (const std::string& file : command.files) allFixed = fixAndReport(fixer, file, out, err) && allFixed;
+    FileFixer().fixAll(paths, [&](std::size_t index, const FileFixer::Outcome& outcome) {
+        const std::string name = printable(command.files[index]);
+        if (const auto& fixed = outcome.fixed) {
+            if (fixed->sameFileAs)
+                out << name << ": the same file as " << printable(platform::pathText(*fixed->sameFileAs))
+                    << ", fixed once\n";
+            else
+                out << name << ": " << fixed->lineFeeds << (fixed->lineFeeds == 1 ? " line feed" : " line feeds")
+                    << " fixed\n";
+            return;
+        }
+        allFixed = false;
+        try {
+            std::rethrow_exception(outcome.failure);
+        } catch (const platform::FileError& error) {
+            err << name << ": not fixed: " << printable(error.what()) << '\n';
+        } catch (const std::bad_alloc&) {
+            err << name << ": not fixed: not enough memory\n";
+        } catch (const std::exception& error) {
+            err << name << ": not fixed: " << printable(error.what()) << '\n';
+        }
+    });
     return allFixed ? ExitSuccess : ExitSomeFileFailed;
 }
 

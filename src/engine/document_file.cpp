@@ -193,8 +193,9 @@ Document loadDocument(const std::filesystem::path& path, const ProgressReporter&
 
 namespace {
 
-platform::FileOrigin save(const Document& document, const std::filesystem::path& path,
-                          const platform::FileOrigin* over, const ProgressReporter& progress, LineEnds lineEnds) {
+platform::PreparedSave prepare(const Document& document, const std::filesystem::path& path,
+                               const platform::FileOrigin* over, const ProgressReporter& progress, LineEnds lineEnds,
+                               bool flushEach) {
     // Over the file another program changed: its bytes win over text that may be damaged.
     // Elsewhere the text is saved as it is, so that the user can keep their edits.
     auto refuseOverChangedFile = [&] {
@@ -240,22 +241,34 @@ platform::FileOrigin save(const Document& document, const std::filesystem::path&
     options.beforeOverwriting = [&] {
         if (document.readsFrom(path)) document.detachFromFile();
     };
-    platform::FileOrigin saved = platform::writeFileAtomically(path, produce, options);
-    if (progress) progress(100);
-    return saved;
+    return platform::prepareSave(path, produce, options, flushEach);
+}
+
+void refuseWithoutFile(const platform::FileOrigin& file) {
+    if (file.empty()) throw platform::FileError("Cannot save: the text was not read from a file");
 }
 
 }  // namespace
 
 platform::FileOrigin saveDocument(const Document& document, const std::filesystem::path& path,
                                   const ProgressReporter& progress, LineEnds lineEnds) {
-    return save(document, path, nullptr, progress, lineEnds);
+    platform::FileOrigin saved = prepare(document, path, nullptr, progress, lineEnds, true).commit();
+    if (progress) progress(100);
+    return saved;
 }
 
 platform::FileOrigin saveDocumentOver(const Document& document, const platform::FileOrigin& file,
                                       const ProgressReporter& progress, LineEnds lineEnds) {
-    if (file.empty()) throw platform::FileError("Cannot save: the text was not read from a file");
-    return save(document, file.path(), &file, progress, lineEnds);
+    refuseWithoutFile(file);
+    platform::FileOrigin saved = prepare(document, file.path(), &file, progress, lineEnds, true).commit();
+    if (progress) progress(100);
+    return saved;
+}
+
+platform::PreparedSave prepareSaveOver(const Document& document, const platform::FileOrigin& file, LineEnds lineEnds,
+                                       bool flushEach) {
+    refuseWithoutFile(file);
+    return prepare(document, file.path(), &file, {}, lineEnds, flushEach);
 }
 
 std::size_t bareLineFeedCount(const Document& document) {

@@ -3,6 +3,7 @@
 #include "engine/document.h"
 #include "engine/progress.h"
 #include "engine/text_encoding.h"
+#include "platform/file_io.h"
 #include "platform/file_origin.h"
 
 #include <cstddef>
@@ -55,6 +56,11 @@ platform::FileOrigin saveDocument(const Document& document, const std::filesyste
 // with platform::FileError and leave the file as the other program made it.
 platform::FileOrigin saveDocumentOver(const Document& document, const platform::FileOrigin& file,
                                       const ProgressReporter& progress = {}, LineEnds lineEnds = LineEnds::AsShown);
+
+// For saving many files with shared flushes (see platform::prepareSave): saveDocumentOver
+// up to its new bytes written, not in place, and with `flushEach` false not flushed.
+platform::PreparedSave prepareSaveOver(const Document& document, const platform::FileOrigin& file, LineEnds lineEnds,
+                                       bool flushEach);
 
 // The number of LFs that saving with LineEnds::BareLineFeedsFixed turns into CR LF.
 std::size_t bareLineFeedCount(const Document& document);

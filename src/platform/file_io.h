@@ -7,8 +7,10 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace norvane::platform {
 
@@ -78,5 +80,39 @@ struct SaveOptions {
 // Returns the file saved, as the origin of a later save over it.
 FileOrigin writeFileAtomically(const std::filesystem::path& path, const std::function<void(ByteSink&)>& produce,
                                const SaveOptions& options = {});
+
+// A save of many files shares its flushes: prepareSave writes each file's new bytes to its
+// new file without flushing them (a save in place is done whole, flushed); then
+// flushFileSystems flushes every file system they are on once; then each commit() puts its
+// file in place; then flushFileSystems once more makes the new names last. A crash at any
+// moment leaves each file old or new. A PreparedSave dropped uncommitted leaves the old
+// file and nothing behind. writeFileAtomically is prepareSave with `flushEach` and commit().
+class PreparedSave {
+public:
+    struct State;  // per system
+    explicit PreparedSave(std::unique_ptr<State> state);
+    PreparedSave(PreparedSave&&) noexcept;
+    PreparedSave& operator=(PreparedSave&&) noexcept;
+    ~PreparedSave();
+
+    // Puts the new file in place; returns the file saved.
+    FileOrigin commit();
+
+private:
+    friend void flushFileSystems(const std::vector<PreparedSave>& saves);
+
+// Lets the process open as many files as the system allows it; returns how many that is,
+// less a margin for what else it opens.
+std::size_t raiseOpenFileLimit();
+    std::unique_ptr<State> state_;
+};
+
+PreparedSave prepareSave(const std::filesystem::path& path, const std::function<void(ByteSink&)>& produce,
+                         const SaveOptions& options, bool flushEach);
+void flushFileSystems(const std::vector<PreparedSave>& saves);
+
+// Lets the process open as many files as the system allows it; returns how many that is,
+// less a margin for what else it opens.
+std::size_t raiseOpenFileLimit();
 
 }  // namespace norvane::platform

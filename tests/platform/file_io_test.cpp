@@ -99,6 +99,33 @@ TEST(FileIo, FailingProducerLeavesTheOldFileAndNoStrayFile) {
     EXPECT_EQ(folder.names(), std::set<std::string>{"keep.txt"});
 }
 
+// Saves of many files share their flushes: until a prepared save is committed the old file
+// stays, whatever the save is (a new file, a replaced one, one written in place).
+TEST(FileIo, PreparedSavesChangeNothingUntilCommitted) {
+    test::TempFolder folder;
+    test::writeBytes(folder / "replaced.txt", "old");
+    test::writeBytes(folder / "linked.txt", "old");
+    fs::create_hard_link(folder / "linked.txt", folder / "second.txt");
+    const std::vector<std::string> names = {"new.txt", "replaced.txt", "linked.txt"};
+    for (const bool commit : {false, true}) {
+        std::vector<PreparedSave> saves;
+        for (const std::string& name : names)
+            saves.push_back(prepareSave(
+                folder / name, [&](ByteSink& sink) { sink.write(name.data(), name.size()); }, {}, false));
+        flushFileSystems(saves);
+        if (commit) {
+            for (PreparedSave& save : saves) save.commit();
+            flushFileSystems(saves);
+        }
+        saves.clear();
+        EXPECT_EQ(test::readBytes(folder / "replaced.txt"), commit ? "replaced.txt" : "old");
+        EXPECT_EQ(fs::exists(folder / "new.txt"), commit);
+        // Written in place at once: a second hard link keeps its file, so it is not replaced.
+        EXPECT_EQ(test::readBytes(folder / "second.txt"), "linked.txt");
+        EXPECT_EQ(folder.names().size(), commit ? 4u : 3u);
+    }
+}
+
 TEST(FileIo, SavingOntoAFolderOrIntoAMissingOneFails) {
     test::TempFolder folder;
     fs::create_directory(folder / "sub");
@@ -436,7 +463,9 @@ TEST(FileIo, NoFileIsHarmedWhateverItIs) {
         case Expect::Killed: EXPECT_EQ(report, "signal " + std::to_string(SIGKILL)); break;
         }
         EXPECT_EQ(shown(snapshot(scene.folder.path)), shown(expected));
-        if (fs::exists(state / "norvane")) EXPECT_TRUE(fs::is_empty(state / "norvane")) << "a backup is left";
+        if (fs::exists(state / "norvane")) {
+            EXPECT_TRUE(fs::is_empty(state / "norvane")) << "a backup is left";
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include <sys/xattr.h>
 #include <dirent.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -179,11 +180,12 @@ public:
     // Writes what is left (a partial block, so without direct I/O), ends the file behind
     // the last byte written (a file written over keeps nothing of a longer old text) and
     // flushes it to disk.
-    void finish() {
+    void finish(bool flush = true) {
         stopDirect();
         writeAll(fd_, block_.data(), used_, path_);
         used_ = 0;
         if (::ftruncate(fd_, static_cast<off_t>(total_)) != 0) throwFileError("write", path_, errno);
+        if (!flush) return;
 #if defined(__APPLE__)
         if (::fsync(fd_) != 0) throwFileError("flush", path_, errno);
 #else
@@ -344,12 +346,12 @@ public:
 
     // Gives the complete, flushed file the name `name` in the folder, in place of the file
     // there, or with `replacing` false only where no file has it (else false), and flushes
-    // the folder. Returns the descriptor, still open.
-    bool name(const char* name, bool replacing) {
+    // the folder unless `flush` is false. The descriptor stays open.
+    bool name(const char* name, bool replacing, bool flush = true) {
 #ifdef O_TMPFILE
         if (name_.empty() && !replacing) {
             if (::linkat(AT_FDCWD, procPath(fd()).c_str(), folder_, name, AT_SYMLINK_FOLLOW) == 0) {
-                flushFolder(folder_);
+                if (flush) flushFolder(folder_);
                 return true;
             }
             if (errno == EEXIST) return false;
@@ -371,7 +373,7 @@ public:
             throwFileError("replace", target_, errno);
         }
         name_.clear();
-        flushFolder(folder_);
+        if (flush) flushFolder(folder_);
         return true;
     }
 
@@ -387,10 +389,10 @@ private:
     fs::path target_;
 };
 
-void writeInto(int fd, const std::function<void(ByteSink&)>& produce, const fs::path& target) {
+void writeInto(int fd, const std::function<void(ByteSink&)>& produce, const fs::path& target, bool flush = true) {
     FileSink sink(fd, target);
     produce(sink);
-    sink.finish();
+    sink.finish(flush);
 }
 
 // Copies `from` as it is now into `to`, both from their start; returns the bytes copied.
@@ -552,19 +554,6 @@ void lockForSaving(int fd, const SaveOptions& options, const fs::path& target) {
     }
 }
 
-// Saves as a new file where none has the name.
-FileOrigin saveNewFile(const FileDescriptor& folder, const std::string& name,
-                       const std::function<void(ByteSink&)>& produce, const SaveOptions& options,
-                       const fs::path& target) {
-    // The system gives it the permissions the umask allows.
-    std::optional<NewFile> file = NewFile::create(folder.get(), 0666, target);
-    if (!file) throwFileError("save", target, EACCES);
-    writeInto(file->fd(), produce, target);
-    if (options.reached) options.reached(SaveStep::Written);
-    if (!file->name(name.c_str(), false)) throwFileError("save", target, "another program made the file meanwhile");
-    return FileOrigin(originOf(file->fd(), folder, name, target));
-}
-
 }  // namespace
 
 void posix::removeLeftoverTemporaries(int folder) {
@@ -605,17 +594,67 @@ FileContents readWholeFile(const fs::path& path,
     return contents;
 }
 
-FileOrigin writeFileAtomically(const fs::path& requested, const std::function<void(ByteSink&)>& produce,
-                               const SaveOptions& options) {
+// A save whose new file is written and waits to be put in place, or one already done.
+struct PreparedSave::State {
+    FileDescriptor folder{-1};
+    std::string name;
+    fs::path target;
+    FileDescriptor old{-1};  // the file replaced, locked until it is replaced
+    std::optional<NewFile> file;
+    bool replacing = false;
+    bool flushEach = true;
+    FileOrigin done;  // a save already complete (in place)
+};
+
+PreparedSave::PreparedSave(std::unique_ptr<State> state) : state_(std::move(state)) {}
+PreparedSave::PreparedSave(PreparedSave&&) noexcept = default;
+PreparedSave& PreparedSave::operator=(PreparedSave&&) noexcept = default;
+PreparedSave::~PreparedSave() = default;
+
+FileOrigin PreparedSave::commit() {
+    State& save = *state_;
+    if (!save.file) return save.done;
+    if (!save.file->name(save.name.c_str(), save.replacing, save.flushEach))
+        throwFileError("save", save.target, "another program made the file meanwhile");
+    FileOrigin saved(originOf(save.file->fd(), save.folder, save.name, save.target));
+    save.file.reset();
+    return saved;
+}
+
+void flushFileSystems(const std::vector<PreparedSave>& saves) {
+    std::vector<dev_t> flushed;
+    for (const PreparedSave& save : saves) {
+        struct stat folder {};
+        const int fd = save.state_->folder.get();
+        if (fd < 0 || ::fstat(fd, &folder) != 0) continue;
+        if (std::find(flushed.begin(), flushed.end(), folder.st_dev) != flushed.end()) continue;
+        flushed.push_back(folder.st_dev);
+        // O_PATH descriptors can't be flushed through; the folder opened for reading can,
+        // or the file where the folder can't be read.
+        const FileDescriptor readable(::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const int through = readable.get() >= 0      ? readable.get()
+                            : save.state_->file      ? save.state_->file->fd()
+                                                     : save.state_->old.get();
+        if (through >= 0 && ::syncfs(through) != 0) throwFileError("flush", save.state_->target, errno);
+    }
+}
+
+PreparedSave prepareSave(const fs::path& requested, const std::function<void(ByteSink&)>& produce,
+                         const SaveOptions& options, bool flushEach) {
     using namespace posix;
+    auto save = std::make_unique<PreparedSave::State>();
+    save->flushEach = flushEach;
     // Where: the file that was read, found again through the folder it was found in; else
     // the file the path names now.
     const FileOrigin::State* over = options.over ? options.over->state() : nullptr;
     const fs::path target = over ? over->path : resolveLinks(requested);
     const std::string name = over ? over->name : target.filename().string();
     if (name.empty() || name == "." || name == "..") throwFileError("save", target, EISDIR);
-    const FileDescriptor folder =
+    save->target = target;
+    save->name = name;
+    save->folder =
         over ? FileDescriptor(::fcntl(over->folder.get(), F_DUPFD_CLOEXEC, 0)) : openFolderOf(target, "save");
+    const FileDescriptor& folder = save->folder;
     if (folder.get() < 0) throwFileError("save", target, errno);
 
     for (int attempt = 0;; ++attempt) {
@@ -623,14 +662,18 @@ FileOrigin writeFileAtomically(const fs::path& requested, const std::function<vo
         if (::fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT) throwFileError("save", target, errno);
             if (over) throw changedSinceRead(target, "another program removed or renamed the file");
-            return saveNewFile(folder, name, produce, options, target);
+            // A new file: the system gives it the permissions the umask allows.
+            if (auto created = NewFile::create(folder.get(), 0666, target)) save->file.emplace(std::move(*created));
+            if (!save->file) throwFileError("save", target, EACCES);
+            writeInto(save->file->fd(), produce, target, flushEach);
+            if (options.reached) options.reached(SaveStep::Written);
+            return PreparedSave(std::move(save));
         }
         if (over && S_ISLNK(info.st_mode))
             throw changedSinceRead(target, "another program put a symbolic link in the file's place");
         refuseAllButRegularFiles(info, "save", target);
         refuseReadOnly(folder.get(), name.c_str(), info, target);
-        const FileDescriptor old =
-            openRegularFile(folder.get(), name.c_str(), O_RDWR | O_NOFOLLOW, info, "save", target);
+        FileDescriptor old = openRegularFile(folder.get(), name.c_str(), O_RDWR | O_NOFOLLOW, info, "save", target);
         lockForSaving(old.get(), options, target);
 
         // While the lock was awaited, the save that held it may have put a new file in place.
@@ -653,15 +696,35 @@ FileOrigin writeFileAtomically(const fs::path& requested, const std::function<vo
         if (info.st_nlink == 1) {
             std::optional<NewFile> file = NewFile::create(folder.get(), 0600, target);
             if (file && file->takeOver(old.get(), info)) {
-                writeInto(file->fd(), produce, target);
+                writeInto(file->fd(), produce, target, flushEach);
                 if (options.reached) options.reached(SaveStep::Written);
-                file->name(name.c_str(), true);
-                return FileOrigin(originOf(file->fd(), folder, name, target));
+                save->file.emplace(std::move(*file));
+                save->replacing = true;
+                save->old = std::move(old);
+                return PreparedSave(std::move(save));
             }
         }
         writeInPlace(old.get(), info, folder.get(), name, produce, options, target);
-        return FileOrigin(originOf(old.get(), folder, name, target));
+        save->done = FileOrigin(originOf(old.get(), folder, name, target));
+        return PreparedSave(std::move(save));
     }
+}
+
+std::size_t raiseOpenFileLimit() {
+    constexpr std::size_t Margin = 64;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024 - Margin;
+    if (limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 1 << 20);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+    }
+    return limit.rlim_cur > Margin ? static_cast<std::size_t>(limit.rlim_cur) - Margin : 1;
+}
+
+FileOrigin writeFileAtomically(const fs::path& path, const std::function<void(ByteSink&)>& produce,
+                               const SaveOptions& options) {
+    return prepareSave(path, produce, options, true).commit();
 }
 
 }  // namespace norvane::platform

@@ -370,4 +370,27 @@ FileOrigin writeFileAtomically(const fs::path& requested, const std::function<vo
     }
 }
 
+// Windows saves replace each file whole with a write-through rename: a save of many files
+// is each file's save in turn.
+struct PreparedSave::State {
+    FileOrigin done;
+};
+
+PreparedSave::PreparedSave(std::unique_ptr<State> state) : state_(std::move(state)) {}
+PreparedSave::PreparedSave(PreparedSave&&) noexcept = default;
+PreparedSave& PreparedSave::operator=(PreparedSave&&) noexcept = default;
+PreparedSave::~PreparedSave() = default;
+
+FileOrigin PreparedSave::commit() { return state_->done; }
+
+PreparedSave prepareSave(const fs::path& path, const std::function<void(ByteSink&)>& produce,
+                         const SaveOptions& options, bool /*flushEach*/) {
+    return PreparedSave(std::make_unique<PreparedSave::State>(PreparedSave::State{writeFileAtomically(path, produce, options)}));
+}
+
+void flushFileSystems(const std::vector<PreparedSave>&) {}
+
+// Windows has no small limit of open files a process must raise.
+std::size_t raiseOpenFileLimit() { return 8192; }
+
 }  // namespace norvane::platform

@@ -430,9 +430,10 @@ TEST_F(MainWindow, SaveFileLeavesWhatAnotherProgramMade) {
         }
         EXPECT_EQ(services.messages->texts, row.messages);
         EXPECT_EQ(readBytes(onDisk), row.expected.empty() ? left : row.expected);
-        if (row.then == Then::SaveFile && !row.messages.isEmpty())
+        if (row.then == Then::SaveFile && !row.messages.isEmpty()) {
             EXPECT_TRUE(services.messages->details.front().contains(u"another program"_qs))
                 << services.messages->details.front().toStdString();
+        }
         window.reset();
         std::filesystem::remove(toPath(folder.filePath(QStringLiteral("elsewhere.txt"))));
     }
