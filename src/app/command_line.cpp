@@ -23,11 +23,19 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
     const std::string_view first = arguments.front();
     if (first == "--help") return ShowHelp{};
     if (first == "--version") return ShowVersion{};
+    // The files after an option that takes some, a "--" in front of them skipped.
+    const auto files = [&] {
+        auto file = arguments.begin() + 1;
+        if (file != arguments.end() && *file == EndOfOptions) ++file;
+        return std::vector<std::string>(file, arguments.end());
+    };
     if (first == "--fix") {
-        auto files = arguments.begin() + 1;
-        if (files != arguments.end() && *files == EndOfOptions) ++files;
-        if (files == arguments.end()) return UsageError{"--fix needs at least one FILE"};
-        return FixFiles{{files, arguments.end()}};
+        if (files().empty()) return UsageError{"--fix needs at least one FILE"};
+        return FixFiles{files()};
+    }
+    if (first == "--check") {
+        if (files().empty()) return UsageError{"--check needs at least one FILE"};
+        return CheckFiles{files()};
     }
     if (first == EndOfOptions) return OpenWindow{joined(arguments.begin() + 1, arguments.end())};
     return OpenWindow{joined(arguments.begin(), arguments.end())};

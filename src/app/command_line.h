@@ -20,6 +20,11 @@ struct FixFiles {
     std::vector<std::string> files;
 };
 
+// --check FILE...: say which files hold bare LFs, changing nothing.
+struct CheckFiles {
+    std::vector<std::string> files;
+};
+
 struct ShowHelp {};
 struct ShowVersion {};
 
@@ -28,7 +33,7 @@ struct UsageError {
     std::string message;
 };
 
-using Command = std::variant<OpenWindow, FixFiles, ShowHelp, ShowVersion, UsageError>;
+using Command = std::variant<OpenWindow, FixFiles, CheckFiles, ShowHelp, ShowVersion, UsageError>;
 
 // Reads the arguments after the program's name. "--" ends the options, so that a file
 // named like one can be opened: `norvane -- --fix`.

@@ -1,5 +1,6 @@
 #include "app/headless.h"
 
+#include "engine/document_file.h"
 #include "engine/file_fixer.h"
 #include "engine/text_encoding.h"
 #include "engine/version_text.h"
@@ -20,6 +21,7 @@ namespace {
 constexpr std::string_view Usage =
     "Usage: norvane [FILE]\n"
     "       norvane --fix FILE...\n"
+    "       norvane --check FILE...\n"
     "Repairs text files whose lines end in a bare LF (line feed) so that every line ends in\n"
     "CR LF, as Windows programs expect.\n"
     "\n"
@@ -27,6 +29,8 @@ constexpr std::string_view Usage =
     "  --fix FILE...  fix and save each FILE without a window: every LF that has no CR\n"
     "                 before it becomes CR LF and the file ends in CR LF; prints one\n"
     "                 line a file. Fixing a file again changes nothing\n"
+    "  --check FILE...  say for each FILE whether it holds bare LFs, and how many;\n"
+    "                 changes nothing\n"
     "  --help         show this help and exit\n"
     "  --version      show the version and exit\n"
     "  --             end of options: `norvane -- --fix` opens the file named --fix\n"
@@ -36,6 +40,7 @@ constexpr std::string_view Usage =
     "saved, or that another program changes meanwhile, is left exactly as it was.\n"
     "\n"
     "Exit status: 0 if all went well, 1 if a file could not be fixed, 2 for a bad command line.\n"
+    "--check: 0 if no FILE holds a bare LF, 1 if one does, 2 if one can't be read.\n"
     "\n"
     "Norvane is free software under the GNU GPL, version 3 or later; it comes with no warranty.\n";
 
@@ -90,10 +95,35 @@ int fixFiles(const FixFiles& command, std::ostream& out, std::ostream& err) {
     return allFixed ? ExitSuccess : ExitSomeFileFailed;
 }
 
+// Says of each file whether it holds bare LFs; a FIFO or device is refused at once.
+int checkFiles(const CheckFiles& command, std::ostream& out, std::ostream& err) {
+    int status = ExitSuccess;
+    for (const std::string& file : command.files) {
+        const std::string name = printable(file);
+        try {
+            const std::size_t bare = bareLineFeedCount(loadDocument(platform::pathFromText(file)));
+            if (bare == 0) {
+                out << name << ": no bare line feeds\n";
+                continue;
+            }
+            out << name << ": " << bare << (bare == 1 ? " bare line feed\n" : " bare line feeds\n");
+            if (status == ExitSuccess) status = ExitSomeFileFailed;
+        } catch (const std::bad_alloc&) {
+            err << name << ": not checked: not enough memory\n";
+            status = ExitUsage;
+        } catch (const std::exception& error) {
+            err << name << ": not checked: " << printable(error.what()) << '\n';
+            status = ExitUsage;
+        }
+    }
+    return status;
+}
+
 }  // namespace
 
 int runHeadless(const Command& command, std::ostream& out, std::ostream& err) {
     if (const auto* fix = std::get_if<FixFiles>(&command)) return fixFiles(*fix, out, err);
+    if (const auto* check = std::get_if<CheckFiles>(&command)) return checkFiles(*check, out, err);
     if (std::holds_alternative<ShowHelp>(command)) {
         out << Usage;
         return ExitSuccess;

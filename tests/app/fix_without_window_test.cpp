@@ -12,6 +12,10 @@
 
 #include <filesystem>
 #include <map>
+#include <string_view>
+#include <vector>
+
+#include <sys/stat.h>
 #include <string>
 
 namespace norvane {
@@ -157,6 +161,53 @@ TEST(FixWithoutWindow, TwoProgramsFixingOneFileAtOnceLeaveItWhole) {
     }
     EXPECT_TRUE(test::readBytes(folder / "big.txt") == fixed);
     EXPECT_EQ(folder.names(), (std::set<std::string>{"big.txt", "link.txt"}));
+}
+
+// --check says which files hold bare LFs and changes nothing; its exit status is what a
+// commit hook or CI job needs: 0 none does, 1 one does, 2 one can't be read. A FIFO never
+// makes it wait.
+TEST(FixWithoutWindow, CheckSaysWhichFilesHoldBareLineFeedsAndChangesNothing) {
+    const test::TempFolder folder;
+    const struct {
+        const char* name;
+        std::string_view bytes;
+        const char* said;  // after the name
+    } files[] = {
+        {"bare.txt", "a\nb\nc", ": 2 bare line feeds\n"},
+        {"crlf.txt", "a\r\nb\r\n", ": no bare line feeds\n"},
+        {"mixed.txt", "a\r\nb\n", ": 1 bare line feed\n"},
+        {"empty.txt", "", ": no bare line feeds\n"},
+        {"utf-16.txt", std::string_view("\xFF\xFE" "a\0\r\0\n\0b\0\n\0", 12), ": 1 bare line feed\n"},
+    };
+    for (const auto& file : files) test::writeBytes(folder / file.name, file.bytes);
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0644), 0);
+    const struct {
+        std::vector<const char*> names;
+        int exitCode;
+    } rows[] = {
+        {{"crlf.txt", "empty.txt"}, 0},
+        {{"crlf.txt", "bare.txt", "mixed.txt", "utf-16.txt"}, 1},
+        {{"bare.txt", "fifo", "missing.txt"}, 2},
+    };
+    for (const auto& row : rows) {
+        QStringList arguments{QStringLiteral("--check")};
+        std::string expectedOut;
+        for (const char* name : row.names) {
+            arguments << argument(folder / name);
+            for (const auto& file : files)
+                if (std::string_view(file.name) == name) expectedOut += (folder / name).string() + file.said;
+        }
+        const ProgramRun run = runProgram(arguments);
+        EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
+        EXPECT_EQ(run.out, expectedOut);
+        for (const char* name : {"fifo", "missing.txt"}) {
+            if (std::find(row.names.begin(), row.names.end(), std::string_view(name)) != row.names.end()) {
+                EXPECT_NE(run.err.find((folder / name).string() + ": not checked: "), std::string::npos) << run.err;
+            }
+        }
+    }
+    for (const auto& file : files) EXPECT_EQ(test::readBytes(folder / file.name), file.bytes) << file.name;
+    EXPECT_EQ(runProgram({QStringLiteral("--check")}).exitCode, 2);
 }
 
 TEST(FixWithoutWindow, SucceedsOnlyWhenEveryFileIsFixed) {
