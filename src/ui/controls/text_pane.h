@@ -23,13 +23,15 @@ class QPainter;
 
 namespace norvane::ui {
 
-// The text pane: an editable view of a Document that shows its characters exactly. A
-// display line ends only at CR LF; a bare LF, a bare CR and other control characters show
-// as box marks one cell wide inside their line, a wide (CJK) character takes two cells, a
-// combining mark sits on the character before it, and a tab runs to the next stop of every
-// 8 cells. Lines never wrap. Only the visible part is drawn (see PaneView and paintRows), so
-// a frame costs the same for any size of document. The pane holds the document, the caret
-// and selection (CaretSelection) and the undo record, and turns input into edits.
+// The text pane: an editable view of a Document that shows its characters exactly, in
+// stored order (right-to-left text too), as a terminal does. A display line ends only at
+// CR LF; a bare LF shows as a box one cell wide inside its line, a bare CR and the other
+// invisible characters (controls, format characters) as a box struck through; a wide (CJK)
+// character takes two cells, a combining mark sits on the character before it, and a tab
+// runs to the next stop of every 8 cells. Lines never wrap. Only the visible part is drawn
+// (see PaneView and paintRows), so a frame costs the same for any size of document. The pane
+// holds the document, the caret and selection (CaretSelection) and the undo record, and
+// turns input into edits.
 //
 // The Text/SelStart/SelLength/SelText operations count positions in the document's stored
 // units, as the Document does. Setting them does not count as a user edit: textEdited() is

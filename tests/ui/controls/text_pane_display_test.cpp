@@ -83,6 +83,43 @@ TEST_F(Display, ControlCharactersAreBoxesAndTabsRunToTheNextStop) {
     EXPECT_EQ(pane->columnOf(pane->document().size()), 15u);
 }
 
+// The pixels of one cell of the first row, compared against other cells' pixels.
+QImage cellImage(const QImage& image, const QSizeF& cell, int column) {
+    const double ratio = image.devicePixelRatio();
+    return image.copy(QRectF(column * cell.width() * ratio, 0, cell.width() * ratio, cell.height() * ratio).toRect());
+}
+
+TEST_F(Display, TheLineFeedMarkMeansABareLineFeedOnly) {
+    // Each invisible character between bare LFs: one cell with a mark of its own, never the LF's.
+    const struct {
+        const char* what;
+        std::string units;
+    } invisibles[] = {
+        {"zero-width joiner", "\xE2\x80\x8D"},
+        {"zero-width space", "\xE2\x80\x8B"},
+        {"right-to-left mark", "\xE2\x80\x8F"},
+        {"byte-order mark inside the text", "\xEF\xBB\xBF"},
+        {"bare CR", "\r"},
+        {"NUL", std::string(1, '\0')},
+        {"escape", "\x1B"},
+        {"DEL", "\x7F"},
+        {"C1 next line", "\xC2\x85"},
+        {"line separator", "\xE2\x80\xA8"},
+    };
+    for (const auto& [what, units] : invisibles) {
+        SCOPED_TRACE(what);
+        load("\n" + units + "a\n");  // an "a" keeps a CR from pairing with the LF behind it
+        EXPECT_EQ(pane->columnOf(pane->document().size()), 4u);
+        pane->setSelStart(pane->document().size());  // the caret out of the cells compared
+        const QImage image = paint();
+        const QImage lineFeed = cellImage(image, pane->cellSize(), 0);
+        const QImage invisible = cellImage(image, pane->cellSize(), 1);
+        EXPECT_GT(inkIn(image, 0, 1, 1), 0);
+        EXPECT_NE(invisible, lineFeed);
+        EXPECT_EQ(cellImage(image, pane->cellSize(), 3), lineFeed);
+    }
+}
+
 TEST_F(Display, TextBeingComposedShowsAtTheCaretAndTheCandidatesGoWhereItsCursorIs) {
     load("ab");
     pane->setSelStart(1);
