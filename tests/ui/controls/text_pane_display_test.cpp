@@ -167,6 +167,34 @@ TEST_F(Display, TheEndOfTheLongestLineCanBeScrolledTo) {
     }
 }
 
+TEST_F(Display, OnceTheEndOfALongLineIsShownTheScrollRangeEndsThere) {
+    // Lines with no line break whose characters take more than one unit each, so that the
+    // line is narrower in cells than in units; long enough to be indexed.
+    const struct {
+        const char* what;
+        std::string character;
+    } lines[] = {
+        {"Cyrillic, two units a cell", "\xD0\xB6"},
+        {"CJK, three units for two cells", "\xE4\xB8\xAD"},
+        {"a letter and a combining mark, three units a cell", "e\xCC\x81"},
+    };
+    for (const auto& [what, character] : lines) {
+        for (const bool wholeText : {false, true}) {
+            SCOPED_TRACE(std::string(what) + (wholeText ? ", Ctrl+End" : ", End"));
+            std::string line;
+            while (line.size() < 2'000'000) line += character;
+            load(line + "Z");
+            key(Qt::Key_End, wholeText ? Qt::ControlModifier : Qt::NoModifier);
+            const std::uint64_t end = pane->columnOf(pane->document().size());
+            const QScrollBar* bar = pane->horizontalScrollBar();
+            // The caret behind the Z stands in the last column shown, the Z just before it.
+            EXPECT_EQ(bar->value(), bar->maximum());
+            EXPECT_EQ(pane->firstVisibleColumn() + pane->visibleColumns(), end + 1);
+            EXPECT_GT(inkIn(paint(), 0, static_cast<int>(pane->visibleColumns()) - 2, 1), 0);
+        }
+    }
+}
+
 TEST_F(Display, AWideCharacterAtTheRightEdgeIsScrolledIntoViewWhole) {
     // An ideograph whose first cell is the last one shown.
     const std::size_t before = pane->visibleColumns() - 1;
