@@ -166,6 +166,12 @@ void TextPane::replaceSelection(QStringView text, UndoRecord::Kind kind) {
     userEdit(selection_.range(), *units, kind);
 }
 
+void TextPane::editAsUser(std::size_t start, std::size_t end, QStringView text) {
+    if (!mayEdit()) return;
+    select(start, end);
+    replaceSelection(text, UndoRecord::Kind::Other);
+}
+
 void TextPane::deleteCharacter(bool forward) {
     UnitRange range = selection_.range();
     const std::size_t caret = selection_.caret();

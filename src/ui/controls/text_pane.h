@@ -83,6 +83,10 @@ public:
     std::string selText() const { return document_.slice(selStart(), selLength()); }
     // Replaces the selection; the caret then stands behind the new text, scrolled into view.
     void setSelText(std::string_view text);
+    // Replaces the units from `start` to `end` by Unicode text as the user's own edit, the
+    // way assistive technology edits: refused with a beep while read-only, or when the
+    // document's encoding cannot hold the text; undone as typing is.
+    void editAsUser(std::size_t start, std::size_t end, QStringView text);
 
     // The end of the selection that moves with the keys (the caret); the other end is where
     // the selection began, so the caret is selStart() after selecting backwards.
