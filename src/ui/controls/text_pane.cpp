@@ -44,6 +44,8 @@ void TextPane::setReadOnly(bool readOnly) {
     viewport()->update();
 }
 
+void TextPane::setBusyPointer(bool busy) { viewport()->setCursor(busy ? Qt::BusyCursor : Qt::IBeamCursor); }
+
 bool TextPane::mayEdit() const {
     if (readOnly_) QApplication::beep();
     return !readOnly_;

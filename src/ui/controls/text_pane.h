@@ -70,6 +70,8 @@ public:
     // beep: while the document is being saved from another thread, or another one loaded.
     bool isReadOnly() const { return readOnly_; }
     void setReadOnly(bool readOnly);
+    // While the window works on the file, the pane shows the busy pointer instead of the I-beam.
+    void setBusyPointer(bool busy);
 
     std::string text() const { return document_.text(); }
     // Replaces everything; the caret goes to the start and the view scrolls home.
