@@ -16,6 +16,7 @@ packages=(
   openbox qt6ct python3                # a framing window manager, a desktop's font and colours, pixel checks
   dpkg-dev file lintian libgtk-3-bin   # the Debian package: its dependencies, its checker, gtk-launch
   libx11-dev libxtst-dev               # the window benchmark's own X client: events, pings and input
+  at-spi2-core python3-pyatspi dbus-daemon  # driving and reading the windows as assistive tools do
 )
 
 # The Windows build and its tests under Wine (scripts/test_windows.sh). Only 64-bit Wine is

@@ -17,6 +17,7 @@ LineColumns::LineColumns(const Document& document) : document_(document) { reset
 void LineColumns::reset() {
     indexed_.clear();
     learned_ = 0;
+    learnedLine_.reset();
     // The longest line by units gives the first estimate: of every line in a document of up
     // to SampledLines lines, else of as many spread over it, so that this costs the same
     // for any document; the lines not looked at are learned as they are shown.
@@ -80,7 +81,13 @@ void LineColumns::learnWidth(std::size_t line, std::uint64_t width) {
         estimate_ = 0;
         estimatedLine_.reset();
     }
-    learned_ = std::max(learned_, width);
+    // The widest line measured again may come out narrower (a long line's estimated chunks
+    // measured, an edit): the widest width then follows it, so that the scroll range ends at
+    // its end once that is shown.
+    if (width >= learned_ || learnedLine_ == line) {
+        learned_ = width;
+        learnedLine_ = line;
+    }
 }
 
 LineColumns::Edit LineColumns::beforeEdit(std::size_t position, std::size_t removed) const {
@@ -113,6 +120,7 @@ void LineColumns::afterEdit(const Edit& edit, std::size_t inserted) {
     // Line breaks came or went: the lines from the edit's on are numbered anew.
     std::erase_if(indexed_, [&](const Indexed& entry) { return entry.line >= edit.line; });
     if (estimatedLine_ && *estimatedLine_ >= edit.line) estimatedLine_.reset();
+    if (learnedLine_ && *learnedLine_ >= edit.line) learnedLine_.reset();
 }
 
 Cell LineColumns::startFor(std::size_t line, std::size_t position) {

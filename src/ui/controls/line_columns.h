@@ -45,8 +45,12 @@ public:
 
     // The widest line's width in cells, as far as known.
     std::uint64_t widest() const { return std::max(estimate_, learned_); }
-    // Some line reaches at least this column (the caret stands there, say).
-    void includeColumn(std::uint64_t column) { learned_ = std::max(learned_, column); }
+    // `line` reaches at least this column (the caret stands there, say).
+    void includeColumn(std::size_t line, std::uint64_t column) {
+        if (column <= learned_) return;
+        learned_ = column;
+        learnedLine_ = line;
+    }
 
     // Edits: call beforeEdit, replace the units, then afterEdit with what it returned.
     struct Edit {
@@ -81,6 +85,7 @@ private:
     std::uint64_t estimate_ = 0;
     std::optional<std::size_t> estimatedLine_;  // the line the estimate was taken from
     std::uint64_t learned_ = 0;
+    std::optional<std::size_t> learnedLine_;  // the line learned_ is the width of
 };
 
 }  // namespace norvane::ui

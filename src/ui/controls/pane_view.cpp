@@ -63,7 +63,7 @@ void PaneView::ensureVisible(std::size_t position) {
     const std::uint64_t after = columns_.columnAfter(position);
     const std::uint64_t lastColumn = after > column + 1 ? after - 1 : column;
     columns_.knownWidth(line);
-    columns_.includeColumn(column);
+    columns_.includeColumn(line, column);
     updateScrollBars();
     std::size_t top = topLine_;
     const std::size_t lines = visibleLines();

@@ -13,18 +13,24 @@
 namespace norvane::ui {
 namespace {
 
-// Characters drawn as a box mark: control characters other than tab (C0, DEL, C1) and the
-// invisible format and separator characters, which would otherwise take an empty cell.
-bool isBoxed(char32_t c) {
-    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return true;
-    if (c < 0xA0) return false;
+// Characters drawn as a mark in their cell rather than as a glyph: a bare LF as a box, the
+// problem the user came to fix; the other invisible characters, which would otherwise take an
+// empty cell (control characters other than tab, format characters such as a zero-width
+// joiner, line and paragraph separators), as a box struck through, so that none is taken for an LF.
+enum class Mark { None, LineFeed, Invisible };
+
+Mark markOf(char32_t c) {
+    if (c == '\n') return Mark::LineFeed;
+    if (c == '\t') return Mark::None;
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return Mark::Invisible;
+    if (c < 0xA0) return Mark::None;
     switch (QChar::category(c)) {
     case QChar::Other_Format:
     case QChar::Separator_Line:
     case QChar::Separator_Paragraph:
-        return true;
+        return Mark::Invisible;
     default:
-        return false;
+        return Mark::None;
     }
 }
 
@@ -63,8 +69,8 @@ public:
             if (isSelected && cells.width() > 0) painter_.fillRect(cells, colours_.highlight);
             const QColor& colour = isSelected ? colours_.selectedText : colours_.text;
             if (c.c == '\t') continue;
-            if (isBoxed(c.c)) {
-                drawBox(cells, colour);
+            if (const Mark mark = markOf(c.c); mark != Mark::None) {
+                drawMark(mark, cells, colour);
                 continue;
             }
             // A character and the combining marks behind it are drawn together, in its cells.
@@ -118,13 +124,15 @@ private:
         return row;
     }
 
-    void drawBox(const QRectF& cell, const QColor& colour) {
+    void drawMark(Mark mark, const QRectF& cell, const QColor& colour) {
         painter_.setPen(colour);
         painter_.setBrush(Qt::NoBrush);
         const qreal top = cell.top() + std::round(cell.height() / 5);
         const qreal bottom = cell.top() + view_.ascent() - 1;
-        painter_.drawRect(QRectF(cell.left() + 1, top, std::max(devicePixel_, cell.width() - 3),
-                                 std::max(devicePixel_, bottom - top)));
+        const QRectF box(cell.left() + 1, top, std::max(devicePixel_, cell.width() - 3),
+                         std::max(devicePixel_, bottom - top));
+        painter_.drawRect(box);
+        if (mark == Mark::Invisible) painter_.drawLine(box.bottomLeft(), box.topRight());
     }
 
     QPainter& painter_;

@@ -22,8 +22,8 @@ struct RowColours {
 
 // Draws the document's rows that `exposed` (a part of the viewport) touches, as `view`
 // places them: each character's glyph from `glyphs` centred in its cells (squeezed into
-// them if wider), combining marks on the character before them, a box mark for a control
-// character, and the `selected` units highlighted. Only the cells across the viewport are
+// them if wider), combining marks on the character before them, a box for a bare LF, a box
+// struck through for any other invisible character, and the `selected` units highlighted. Only the cells across the viewport are
 // read and drawn, so the cost does not grow with the document or its longest line. Lines
 // measured on the way refine `columns`' widest line.
 void paintRows(QPainter& painter, QRect exposed, const Document& document, LineColumns& columns,

@@ -44,6 +44,8 @@ void TextPane::setReadOnly(bool readOnly) {
     viewport()->update();
 }
 
+void TextPane::setBusyPointer(bool busy) { viewport()->setCursor(busy ? Qt::BusyCursor : Qt::IBeamCursor); }
+
 bool TextPane::mayEdit() const {
     if (readOnly_) QApplication::beep();
     return !readOnly_;
@@ -164,6 +166,12 @@ void TextPane::replaceSelection(QStringView text, UndoRecord::Kind kind) {
         return;
     }
     userEdit(selection_.range(), *units, kind);
+}
+
+void TextPane::editAsUser(std::size_t start, std::size_t end, QStringView text) {
+    if (!mayEdit()) return;
+    select(start, end);
+    replaceSelection(text, UndoRecord::Kind::Other);
 }
 
 void TextPane::deleteCharacter(bool forward) {

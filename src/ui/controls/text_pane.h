@@ -23,13 +23,15 @@ class QPainter;
 
 namespace norvane::ui {
 
-// The text pane: an editable view of a Document that shows its characters exactly. A
-// display line ends only at CR LF; a bare LF, a bare CR and other control characters show
-// as box marks one cell wide inside their line, a wide (CJK) character takes two cells, a
-// combining mark sits on the character before it, and a tab runs to the next stop of every
-// 8 cells. Lines never wrap. Only the visible part is drawn (see PaneView and paintRows), so
-// a frame costs the same for any size of document. The pane holds the document, the caret
-// and selection (CaretSelection) and the undo record, and turns input into edits.
+// The text pane: an editable view of a Document that shows its characters exactly, in
+// stored order (right-to-left text too), as a terminal does. A display line ends only at
+// CR LF; a bare LF shows as a box one cell wide inside its line, a bare CR and the other
+// invisible characters (controls, format characters) as a box struck through; a wide (CJK)
+// character takes two cells, a combining mark sits on the character before it, and a tab
+// runs to the next stop of every 8 cells. Lines never wrap. Only the visible part is drawn
+// (see PaneView and paintRows), so a frame costs the same for any size of document. The pane
+// holds the document, the caret and selection (CaretSelection) and the undo record, and
+// turns input into edits.
 //
 // The Text/SelStart/SelLength/SelText operations count positions in the document's stored
 // units, as the Document does. Setting them does not count as a user edit: textEdited() is
@@ -68,6 +70,8 @@ public:
     // beep: while the document is being saved from another thread, or another one loaded.
     bool isReadOnly() const { return readOnly_; }
     void setReadOnly(bool readOnly);
+    // While the window works on the file, the pane shows the busy pointer instead of the I-beam.
+    void setBusyPointer(bool busy);
 
     std::string text() const { return document_.text(); }
     // Replaces everything; the caret goes to the start and the view scrolls home.
@@ -81,6 +85,10 @@ public:
     std::string selText() const { return document_.slice(selStart(), selLength()); }
     // Replaces the selection; the caret then stands behind the new text, scrolled into view.
     void setSelText(std::string_view text);
+    // Replaces the units from `start` to `end` by Unicode text as the user's own edit, the
+    // way assistive technology edits: refused with a beep while read-only, or when the
+    // document's encoding cannot hold the text; undone as typing is.
+    void editAsUser(std::size_t start, std::size_t end, QStringView text);
 
     // The end of the selection that moves with the keys (the caret); the other end is where
     // the selection began, so the caret is selStart() after selecting backwards.

@@ -91,7 +91,9 @@ void announceEdit(TextPane& pane, std::size_t position, std::string_view removed
     }
 }
 
-class TextPaneAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+class TextPaneAccessible : public QAccessibleWidget,
+                           public QAccessibleTextInterface,
+                           public QAccessibleEditableTextInterface {
 public:
     explicit TextPaneAccessible(TextPane* pane)
         : QAccessibleWidget(pane, QAccessible::EditableText),
@@ -107,6 +109,7 @@ public:
 
     void* interface_cast(QAccessible::InterfaceType type) override {
         if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        if (type == QAccessible::EditableTextInterface) return static_cast<QAccessibleEditableTextInterface*>(this);
         return QAccessibleWidget::interface_cast(type);
     }
 
@@ -173,6 +176,15 @@ public:
     QString attributes(int offset, int* startOffset, int* endOffset) const override {
         *startOffset = *endOffset = offset;
         return {};
+    }
+
+    // Edits, each one the user's as if typed: refused while the pane is read-only.
+    void deleteText(int startOffset, int endOffset) override { replaceText(startOffset, endOffset, {}); }
+    void insertText(int offset, const QString& text) override { replaceText(offset, offset, text); }
+    void replaceText(int startOffset, int endOffset, const QString& text) override {
+        const TextWindow shown = shownText();
+        const std::size_t start = shown.positionOf(std::min(startOffset, endOffset));
+        pane().editAsUser(start, std::max(start, shown.positionOf(std::max(startOffset, endOffset))), text);
     }
 
 private:

@@ -14,13 +14,18 @@
 #include "ui/main/main_layout.h"
 #include "ui/controls/twips.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QFrame>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QUrl>
 
 #include <algorithm>
 #include <memory>
@@ -59,13 +64,32 @@ std::filesystem::path absolutePath(const std::filesystem::path& path) {
     return error ? path : absolute;
 }
 
+// The files a file manager drags, or none when the drag holds anything else.
+QList<QUrl> draggedFiles(const QMimeData& data) {
+    const QList<QUrl> urls = data.urls();
+    const bool allFiles =
+        !urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+    return allFiles ? urls : QList<QUrl>();
+}
+
+// Assistive technology sees the main window as a window named by its title; to Qt a widget
+// of a class of its own is a mere client area ("filler" over AT-SPI).
+QAccessibleInterface* windowAccessible(const QString& className, QObject* object) {
+    if (object && object->isWidgetType() && className == QLatin1String(frmMain::staticMetaObject.className()))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
 }  // namespace
 
 frmMain::frmMain(const std::string& commandLine, Services services)
     : services_(std::move(services)), CommonDialog1(*services_.files) {
     Q_ASSERT(services_.files && services_.messages);
+    static const bool accessible = (QAccessible::installFactory(&windowAccessible), true);
+    (void)accessible;
     setObjectName(QStringLiteral("frmMain"));
     setFont(dialogFont());
+    setAcceptDrops(true);
     createControls();
     resize(twipsToPixels(*this, MainLayout::InitialClientSize));
     Form_Load(commandLine);
@@ -128,7 +152,8 @@ void frmMain::createControls() {
     connect(butConvert, &QPushButton::clicked, this, &frmMain::butConvert_Click);
     connect(butSaveFile, &QPushButton::clicked, this, &frmMain::butSaveFile_Click);
     connect(butSaveFileAs, &QPushButton::clicked, this, &frmMain::butSaveFileAs_Click);
-    connect(chkShowText, &QCheckBox::clicked, this, &frmMain::chkShowText_Click);
+    // Whoever changes the box (a click, a key, assistive technology, the program), the window follows.
+    connect(chkShowText, &QCheckBox::toggled, this, &frmMain::chkShowText_Click);
     connect(butAboutHelp, &QPushButton::clicked, this, &frmMain::butAboutHelp_Click);
 }
 
@@ -152,7 +177,7 @@ void frmMain::Form_Load(const std::string& commandLine) {
             });
     }
     updateCommands();
-    sizePane(pixelsToTwips(*this, size()));
+    sizePane();
 }
 
 void frmMain::resizeEvent(QResizeEvent* event) {
@@ -168,19 +193,21 @@ void frmMain::moveEvent(QMoveEvent* event) {
 }
 
 void frmMain::Form_Resize() {
-    if (chkShowText->isChecked()) sizePane(outerSizeTwips());
+    if (chkShowText->isChecked()) sizePane();
 }
 
-// Gives the pane the size left of `available` (in twips) after the margins. It is kept
-// inside the client area, which a frame thicker than the margins allow for would overrun.
-void frmMain::sizePane(QSize available) {
-    const QSize margins = MainLayout::PaneMargins;
-    const QRect place = txtMain->geometry();
-    const int width = std::clamp(twipsToPixels(*this, available.width() - margins.width()), 0,
-                                 std::max(0, this->width() - place.left()));
-    const int height = std::clamp(twipsToPixels(*this, available.height() - margins.height()), 0,
-                                  std::max(0, this->height() - place.top()));
-    txtMain->resize(width, height);
+// Gives the pane the window's outer size less the margins, kept inside the client area,
+// which a frame thicker than the margins allow for would overrun. Without a frame (no window
+// manager, Wayland without server decorations) the margins would leave an empty band beside
+// and under the pane instead: it then stands one pixel from the client area's right and
+// bottom edges, where the platform's usual frame puts it.
+void frmMain::sizePane() {
+    const QPoint place = txtMain->pos();
+    const QSize inside = QSize(width() - place.x(), height() - place.y()).expandedTo({0, 0});
+    const bool framed = frameGeometry().size() != size();
+    const QSize wanted = framed ? twipsToPixels(*this, outerSizeTwips() - MainLayout::PaneMargins)
+                                : inside - QSize(1, 1);
+    txtMain->resize(wanted.boundedTo(inside).expandedTo({0, 0}));
 }
 
 QSize frmMain::outerSizeTwips() const { return pixelsToTwips(*this, frameGeometry().size()); }
@@ -199,8 +226,10 @@ void frmMain::butOpenFile_Click() {
     CommonDialog1.setFilterIndex(2);
     CommonDialog1.setInitDir(documentFolder());
     if (!CommonDialog1.showOpen(this)) return;
-    const std::filesystem::path path = toPath(CommonDialog1.fileName());
-    const QString fileTitle = CommonDialog1.fileTitle();
+    openFile(toPath(CommonDialog1.fileName()), CommonDialog1.fileTitle());
+}
+
+void frmMain::openFile(const std::filesystem::path& path, const QString& fileTitle) {
     // A file that cannot be read leaves everything as it was; the user learns why.
     loadFile(
         path,
@@ -336,11 +365,12 @@ void frmMain::updateCommands() {
     butSaveFile->setEnabled(idle);
     butSaveFileAs->setEnabled(idle);
     txtMain->setReadOnly(!idle);
-    // The pointer says that the window works on while it answers.
+    // The pointer says that the window works on while it answers, over the pane too.
     if (idle)
         unsetCursor();
     else
         setCursor(Qt::BusyCursor);
+    txtMain->setBusyPointer(!idle);
 }
 
 void frmMain::butSaveFile_Click() {
@@ -387,6 +417,31 @@ void frmMain::butAboutHelp_Click() {
 void frmMain::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) txtMain->document().sourceChanged();
+}
+
+// A file dropped on the window is opened as Open File opens it, and only when Open File could be.
+void frmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (butOpenFile->isEnabled() && !draggedFiles(*event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void frmMain::dropEvent(QDropEvent* event) {
+    const QList<QUrl> files = draggedFiles(*event->mimeData());
+    if (!butOpenFile->isEnabled() || files.isEmpty()) return;
+    event->acceptProposedAction();
+    if (files.size() > 1) {
+        // As a command line naming several files, which is taken as one path that fails. The
+        // message shows once the drop has ended, so that the file manager is not kept waiting.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                services_.messages->showMessage(QStringLiteral("Error, cannot read file!"),
+                                                QStringLiteral("Drop one file at a time."));
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    const QString path = files.first().toLocalFile();
+    openFile(toPath(path), QFileInfo(path).fileName());
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

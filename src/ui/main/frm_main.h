@@ -58,6 +58,8 @@ protected:
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void createControls();
@@ -73,7 +75,9 @@ private:
     // The window's outer size, frame and title bar included, in twips.
     QSize outerSizeTwips() const;
     void setOuterSizeTwips(QSize twips);
-    void sizePane(QSize available);
+    void sizePane();
+    // Opens the file at `path`, named `fileTitle` in the title, as Open File does.
+    void openFile(const std::filesystem::path& path, const QString& fileTitle);
     QString documentFolder() const;
 
     Services services_;

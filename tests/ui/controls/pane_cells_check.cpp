@@ -6,8 +6,9 @@
 // drawn off its cells, or a cell that spills into its neighbour, is caught wherever along
 // the row it happens. Then it clicks with the X server's pointer (xdotool) on the glyph at
 // columns 3, 80 and 141 of a long line, found on the pixels, checks that the caret is drawn
-// at the left edge of that cell, types "X" and checks where it landed in the document. Last, the X primary selection: a double-clicked word is pasted
-// by a middle click.
+// at the left edge of that cell, types "X" and checks where it landed in the document. Then
+// the X primary selection: a double-clicked word is pasted by a middle click. Last, that the
+// LF mark means a bare LF only: a zero-width joiner inside an emoji sequence looks otherwise.
 //
 // The columns a character should take are counted here from the characters the table
 // uses, not asked of the pane; only the cell's size and origin come from the pane.
@@ -193,6 +194,25 @@ public:
                "a double-clicked word is the primary selection, pasted by a middle click: " + pane_.text());
     }
 
+    // Bare LFs around an emoji sequence joined by a zero-width joiner: the LF cells alike,
+    // the joiner's cell inked and unlike them.
+    void checkMarks() {
+        show("\n" "\xF0\x9F\x91\xA9" "\xE2\x80\x8D" "\xF0\x9F\x92\xBB" "\n");  // LF, woman, ZWJ, laptop, LF
+        const QImage image = grab();
+        const auto cell = [&](int column) {
+            return image.copy(QRectF(corner().x() + column * cellWidth(), corner().y(), cellWidth(), rowHeight()).toRect());
+        };
+        // The joiner's and the last LF's columns as the pane lays them out (the emoji are wide).
+        const int lastColumn = static_cast<int>(pane_.columnOf(pane_.document().size() - 1));
+        const QImage lineFeed = cell(0), joiner = cell(static_cast<int>(pane_.columnOf(5)));
+        bool inked = false;
+        for (int y = 0; y < joiner.height(); ++y)
+            for (int x = 0; x < joiner.width(); ++x) inked = inked || qGray(joiner.pixel(x, y)) < 128;
+        if (cell(lastColumn) != lineFeed || !inked || joiner == lineFeed) save(image, "marks", 0);
+        expect(cell(lastColumn) == lineFeed, "two bare LFs show the same mark");
+        expect(inked && joiner != lineFeed, "a zero-width joiner inside an emoji sequence shows a mark of its own");
+    }
+
 private:
     void show(const std::string& text) {
         pane_.clearFocus();
@@ -270,5 +290,6 @@ int main(int argc, char** argv) {
     for (const Row& row : Rows) check.checkRow(row);
     for (const std::uint64_t column : {3, 80, 141}) check.checkClick(column);
     check.checkPrimarySelection();
+    check.checkMarks();
     return check.failures();
 }

@@ -2,6 +2,10 @@
 #include "pane_fixture.h"
 
 #include <QAccessible>
+#include <QSignalSpy>
+
+#include <functional>
+#include <string>
 
 namespace norvane::ui::test {
 namespace {
@@ -40,6 +44,40 @@ TEST_F(Accessibility, ThePaneIsAnEditableTextWithItsCharactersAndCaret) {
     EXPECT_EQ(start, 1);
     EXPECT_EQ(end, 6);
     EXPECT_EQ(text->selectionCount(), 1);
+}
+
+TEST_F(Accessibility, AssistiveTechnologyEditsTheTextAsTheKeyboardDoesAndNotWhileReadOnly) {
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    const struct {
+        const char* edit;
+        std::function<void(QAccessibleEditableTextInterface&)> run;
+        std::string editable;
+    } edits[] = {
+        {"insert", [&](QAccessibleEditableTextInterface& text) { text.insertText(1, emoji); },
+         "a\xF0\x9F\x98\x80\xD0\xB6\r\nz"},
+        {"delete", [](QAccessibleEditableTextInterface& text) { text.deleteText(1, 4); }, "az"},
+        {"replace", [](QAccessibleEditableTextInterface& text) { text.replaceText(0, 2, QStringLiteral("xy")); },
+         "xy\r\nz"},
+    };
+    for (const auto& [edit, run, editable] : edits) {
+        for (const bool readOnly : {false, true}) {
+            SCOPED_TRACE(std::string(edit) + (readOnly ? ", read-only" : ""));
+            load("a\xD0\xB6\r\nz");
+            pane->setReadOnly(readOnly);
+            QSignalSpy edited(pane.get(), &TextPane::textEdited);
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(pane.get());
+            ASSERT_NE(accessible, nullptr);
+            QAccessibleEditableTextInterface* text = accessible->editableTextInterface();
+            ASSERT_NE(text, nullptr);
+            run(*text);
+            EXPECT_EQ(pane->text(), readOnly ? "a\xD0\xB6\r\nz" : editable);
+            EXPECT_EQ(edited.size(), readOnly ? 0 : 1);
+            // As a keyboard edit, it can be undone.
+            pane->setReadOnly(false);
+            key(Qt::Key_Z, Qt::ControlModifier);
+            EXPECT_EQ(pane->text(), "a\xD0\xB6\r\nz");
+        }
+    }
 }
 
 TEST_F(Accessibility, ALargeDocumentIsHandedOutAsAWindowAroundTheCaret) {

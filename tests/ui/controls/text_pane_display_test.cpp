@@ -83,6 +83,43 @@ TEST_F(Display, ControlCharactersAreBoxesAndTabsRunToTheNextStop) {
     EXPECT_EQ(pane->columnOf(pane->document().size()), 15u);
 }
 
+// The pixels of one cell of the first row, compared against other cells' pixels.
+QImage cellImage(const QImage& image, const QSizeF& cell, int column) {
+    const double ratio = image.devicePixelRatio();
+    return image.copy(QRectF(column * cell.width() * ratio, 0, cell.width() * ratio, cell.height() * ratio).toRect());
+}
+
+TEST_F(Display, TheLineFeedMarkMeansABareLineFeedOnly) {
+    // Each invisible character between bare LFs: one cell with a mark of its own, never the LF's.
+    const struct {
+        const char* what;
+        std::string units;
+    } invisibles[] = {
+        {"zero-width joiner", "\xE2\x80\x8D"},
+        {"zero-width space", "\xE2\x80\x8B"},
+        {"right-to-left mark", "\xE2\x80\x8F"},
+        {"byte-order mark inside the text", "\xEF\xBB\xBF"},
+        {"bare CR", "\r"},
+        {"NUL", std::string(1, '\0')},
+        {"escape", "\x1B"},
+        {"DEL", "\x7F"},
+        {"C1 next line", "\xC2\x85"},
+        {"line separator", "\xE2\x80\xA8"},
+    };
+    for (const auto& [what, units] : invisibles) {
+        SCOPED_TRACE(what);
+        load("\n" + units + "a\n");  // an "a" keeps a CR from pairing with the LF behind it
+        EXPECT_EQ(pane->columnOf(pane->document().size()), 4u);
+        pane->setSelStart(pane->document().size());  // the caret out of the cells compared
+        const QImage image = paint();
+        const QImage lineFeed = cellImage(image, pane->cellSize(), 0);
+        const QImage invisible = cellImage(image, pane->cellSize(), 1);
+        EXPECT_GT(inkIn(image, 0, 1, 1), 0);
+        EXPECT_NE(invisible, lineFeed);
+        EXPECT_EQ(cellImage(image, pane->cellSize(), 3), lineFeed);
+    }
+}
+
 TEST_F(Display, TextBeingComposedShowsAtTheCaretAndTheCandidatesGoWhereItsCursorIs) {
     load("ab");
     pane->setSelStart(1);
@@ -127,6 +164,34 @@ TEST_F(Display, TheEndOfTheLongestLineCanBeScrolledTo) {
         pane->horizontalScrollBar()->setValue(pane->horizontalScrollBar()->maximum());
         EXPECT_LT(lastColumn, pane->firstVisibleColumn() + pane->visibleColumns());
         EXPECT_GE(lastColumn, pane->firstVisibleColumn());
+    }
+}
+
+TEST_F(Display, OnceTheEndOfALongLineIsShownTheScrollRangeEndsThere) {
+    // Lines with no line break whose characters take more than one unit each, so that the
+    // line is narrower in cells than in units; long enough to be indexed.
+    const struct {
+        const char* what;
+        std::string character;
+    } lines[] = {
+        {"Cyrillic, two units a cell", "\xD0\xB6"},
+        {"CJK, three units for two cells", "\xE4\xB8\xAD"},
+        {"a letter and a combining mark, three units a cell", "e\xCC\x81"},
+    };
+    for (const auto& [what, character] : lines) {
+        for (const bool wholeText : {false, true}) {
+            SCOPED_TRACE(std::string(what) + (wholeText ? ", Ctrl+End" : ", End"));
+            std::string line;
+            while (line.size() < 2'000'000) line += character;
+            load(line + "Z");
+            key(Qt::Key_End, wholeText ? Qt::ControlModifier : Qt::NoModifier);
+            const std::uint64_t end = pane->columnOf(pane->document().size());
+            const QScrollBar* bar = pane->horizontalScrollBar();
+            // The caret behind the Z stands in the last column shown, the Z just before it.
+            EXPECT_EQ(bar->value(), bar->maximum());
+            EXPECT_EQ(pane->firstVisibleColumn() + pane->visibleColumns(), end + 1);
+            EXPECT_GT(inkIn(paint(), 0, static_cast<int>(pane->visibleColumns()) - 2, 1), 0);
+        }
     }
 }
 

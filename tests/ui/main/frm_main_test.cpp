@@ -9,10 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QCheckBox>
 #include <QFontMetrics>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -21,6 +25,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+#include <QWindow>
 
 #include <filesystem>
 #include <fstream>
@@ -177,7 +183,9 @@ TEST_F(MainWindow, LaysOutItsControlsInTwips) {
     }
     // Right of the column, the pane fills the window (6180 x 3990 twips, 15 to a pixel)
     // from (1560, 120), less 1700 x 540.
-    EXPECT_EQ(pane()->geometry(), QRect(104, 8, 299, 230));
+    // Offscreen there is no frame: the pane stands one pixel from the client area's right
+    // and bottom edges (412 x 266 pixels), as a usual frame would put it.
+    EXPECT_EQ(pane()->geometry(), QRect(104, 8, 307, 257));
 }
 
 TEST_F(MainWindow, CaptionsFitTheirControlsWhateverTheDesktopFontSize) {
@@ -683,6 +691,168 @@ TEST_F(MainWindow, HidingThePaneShrinksTheWindowAndShowingRestoresIt) {
     EXPECT_NEAR(pane()->height(), before.height() - 540 * pixelsPerTwip, 1);
     window->resize(60, 20);
     EXPECT_EQ(pane()->size(), QSize(0, 0));
+}
+
+TEST_F(MainWindow, WithoutAFrameThePaneStandsOnePixelFromTheClientAreasEdges) {
+    // As with no window manager, or on Wayland without server decorations.
+    start();
+    window->setWindowFlag(Qt::FramelessWindowHint);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_EQ(window->frameGeometry().size(), window->size());
+    for (const QSize client : {QSize(500, 400), QSize(300, 200), QSize(900, 700)}) {
+        window->resize(client);
+        EXPECT_EQ(pane()->geometry().bottomRight(), QPoint(client.width() - 2, client.height() - 2)) << client.width();
+    }
+    window->resize(60, 5);  // smaller than the pane's top-left corner
+    EXPECT_EQ(pane()->size(), QSize(0, 0));
+}
+
+TEST_F(MainWindow, TheWindowFollowsShowTextWhoeverChangesIt) {
+    const struct {
+        const char* who;
+        std::function<void(QCheckBox&)> toggle;
+    } ways[] = {
+        {"a click", [](QCheckBox& box) { box.click(); }},
+        {"the space bar", [](QCheckBox& box) { QTest::keyClick(&box, Qt::Key_Space); }},
+        {"assistive technology's toggle action", [](QCheckBox& box) {
+             QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&box);
+             ASSERT_NE(accessible, nullptr);
+             ASSERT_NE(accessible->actionInterface(), nullptr);
+             accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+         }},
+        {"the program setting the box", [](QCheckBox& box) { box.setChecked(!box.isChecked()); }},
+    };
+    for (const auto& [who, toggle] : ways) {
+        SCOPED_TRACE(who);
+        start();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        const QSize before = window->frameGeometry().size();
+        QCheckBox& box = *control<QCheckBox>("chkShowText");
+        box.setFocus();
+        toggle(box);
+        EXPECT_FALSE(box.isChecked());
+        EXPECT_FALSE(pane()->isVisible());
+        const double pixelsPerTwip = window->logicalDpiX() / 1440.0;
+        EXPECT_NEAR(window->frameGeometry().width(), 1560 * pixelsPerTwip, 1);
+        toggle(box);
+        EXPECT_TRUE(box.isChecked());
+        EXPECT_TRUE(pane()->isVisible());
+        EXPECT_EQ(window->frameGeometry().size(), before);
+    }
+}
+
+// Drags `urls` over the pane and drops them there, as a file manager does through the
+// window system; says whether the window took the drag.
+bool dropOnto(frmMain& window, QWidget& target, const QList<QUrl>& urls) {
+    QMimeData data;
+    data.setUrls(urls);
+    const QPointF point = target.mapTo(&window, target.rect().center());
+    QDragEnterEvent enter(point.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.windowHandle(), &enter);
+    if (!enter.isAccepted()) {
+        QDragLeaveEvent leave;
+        QCoreApplication::sendEvent(window.windowHandle(), &leave);
+        return false;
+    }
+    QDropEvent drop(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.windowHandle(), &drop);
+    QCoreApplication::processEvents();  // what the window put off until the drop ended
+    return drop.isAccepted();
+}
+
+TEST_F(MainWindow, ADroppedFileOpensAsOpenFileWouldOpenIt) {
+    const QString first = file("first.txt", "first\n"), second = file("second.txt", "second\n");
+    start();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const struct {
+        const char* what;
+        QList<QUrl> urls;
+        bool taken;
+        QString title, text, message;
+    } drops[] = {
+        {"one file", {QUrl::fromLocalFile(first)}, true, "Norvane v2.1 - [first.txt]", "first\n", {}},
+        {"two files", {QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)}, true,
+         "Norvane v2.1 - [first.txt]", "first\n", "Error, cannot read file!"},
+        {"a web address", {QUrl(QStringLiteral("https://example.org/a.txt"))}, false, "Norvane v2.1 - [first.txt]",
+         "first\n", {}},
+        {"a missing file", {QUrl::fromLocalFile(folder.filePath("gone.txt"))}, true, "Norvane v2.1 - [first.txt]",
+         "first\n", "Error, cannot read file!"},
+        {"another file", {QUrl::fromLocalFile(second)}, true, "Norvane v2.1 - [second.txt]", "second\n", {}},
+    };
+    for (const auto& drop : drops) {
+        SCOPED_TRACE(drop.what);
+        services.messages->texts.clear();
+        EXPECT_EQ(dropOnto(*window, *pane(), drop.urls), drop.taken);
+        waitForJob();
+        EXPECT_EQ(title(), drop.title);
+        EXPECT_EQ(pane()->text(), drop.text.toStdString());
+        EXPECT_EQ(services.messages->texts.isEmpty() ? QString() : services.messages->texts.first(), drop.message);
+    }
+    click("butSaveFile");
+    EXPECT_EQ(readBytes(toPath(second)), "second\n\r\n");
+    EXPECT_EQ(readBytes(toPath(first)), "first\n");
+}
+
+TEST_F(MainWindow, NoDropIsTakenWhileTheDocumentIsSaved) {
+    const QString first = file("first.txt", "first\n"), second = file("second.txt", "second\n");
+    start(first);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    control("butSaveFile")->click();
+    EXPECT_FALSE(dropOnto(*window, *pane(), {QUrl::fromLocalFile(second)}));
+    waitForJob();
+    EXPECT_EQ(title(), "Norvane v2.1 - [first.txt]");
+}
+
+// The pointer shape a user sees over `widget`: its own, or that of the nearest parent that
+// sets one.
+Qt::CursorShape pointerOver(QWidget& window, QWidget& widget) {
+    QWidget* under = window.childAt(widget.mapTo(&window, widget.rect().center()));
+    for (QWidget* w = under; w; w = w->parentWidget())
+        if (w->testAttribute(Qt::WA_SetCursor)) return w->cursor().shape();
+    return Qt::ArrowCursor;
+}
+
+TEST_F(MainWindow, ThePointerIsBusyOverTheWholeWindowWhileAFileIsReadOrSaved) {
+    const QString path = file("a.txt", "first\nsecond\n");
+    startLoading(path);
+    window->show();
+    const char* places[] = {"butOpenFile", "butConvert", "txtMain", "ConvertProgBar", "chkShowText"};
+    auto expectPointers = [&](Qt::CursorShape overCommands, Qt::CursorShape overText) {
+        for (const char* name : places) {
+            SCOPED_TRACE(name);
+            QWidget* place = window->findChild<QWidget*>(QString::fromLatin1(name));
+            EXPECT_EQ(pointerOver(*window, *place), place == pane() ? overText : overCommands);
+        }
+    };
+    {
+        SCOPED_TRACE("reading");
+        expectPointers(Qt::BusyCursor, Qt::BusyCursor);
+    }
+    waitForJob();
+    {
+        SCOPED_TRACE("idle");
+        expectPointers(Qt::ArrowCursor, Qt::IBeamCursor);
+    }
+    control("butSaveFile")->click();
+    {
+        SCOPED_TRACE("saving");
+        expectPointers(Qt::BusyCursor, Qt::BusyCursor);
+    }
+    waitForJob();
+    expectPointers(Qt::ArrowCursor, Qt::IBeamCursor);
+}
+
+TEST_F(MainWindow, AssistiveTechnologySeesAWindowNamedByItsTitle) {
+    start();
+    window->show();
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(window.get());
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::Window);
+    EXPECT_EQ(accessible->text(QAccessible::Name), "Norvane v2.1 - [No File]");
 }
 
 TEST_F(MainWindow, AboutHelpShowsTheAboutBox) {

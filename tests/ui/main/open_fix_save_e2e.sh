@@ -70,14 +70,19 @@ wait_size() {
 }
 
 # The pane's right and bottom edges, read from the pixels, against the size the window gives
-# it: its outer size less the margins, inside the client area, from (1560, 120) twips on.
+# it: its outer size less the margins, inside the client area, from (1560, 120) twips on;
+# with no frame, one pixel from the client area's right and bottom edges.
 check_pane() {
   sleep 0.5
   shot_pixels "$config-pane-$1"
   measure "$window"
   local want_w want_h face_x=$((CX + $(px 1508))) mid_y=$((CY + CH / 2)) mid_x=$((CX + $(px 1560) + 20))
-  want_w=$(( CW + FL + FR - $(px 1700) )); want_w=$(( want_w < CW - $(px 1560) ? want_w : CW - $(px 1560) ))
-  want_h=$(( CH + FT + FB - $(px 540) )); want_h=$(( want_h < CH - $(px 120) ? want_h : CH - $(px 120) ))
+  if [ $(( FL + FR + FT + FB )) -eq 0 ]; then
+    want_w=$(( CW - $(px 1560) - 1 )) want_h=$(( CH - $(px 120) - 1 ))
+  else
+    want_w=$(( CW + FL + FR - $(px 1700) )); want_w=$(( want_w < CW - $(px 1560) ? want_w : CW - $(px 1560) ))
+    want_h=$(( CH + FT + FB - $(px 540) )); want_h=$(( want_h < CH - $(px 120) ? want_h : CH - $(px 120) ))
+  fi
   local gap_r gap_b
   gap_r=$(python3 "$pixels" edge "$work/shot.ppm" $((CX + CW - 1)) "$mid_y" -1 0 "$face_x" "$mid_y")
   gap_b=$(python3 "$pixels" edge "$work/shot.ppm" "$mid_x" $((CY + CH - 1)) 0 -1 "$face_x" "$mid_y")
