@@ -14,7 +14,9 @@ scripts/build.sh
 passed=0 failed=0 skipped=0
 # Adds the counts of a ctest JUnit report to the totals, each skipped test named with its
 # reason; a part with no report failed. A GoogleTest program counts as the cases it ran,
-# from its own summary lines; any other test counts as one.
+# from its own summary lines; any other test counts as one. Only a test that skipped itself
+# (its exit status 77) counts as skipped: one that did not run, as when its set-up failed,
+# counts as failed, with the reason.
 count_report() {
   local report=$1 part=$2 counts
   if [ ! -s "$report" ]; then
@@ -32,6 +34,9 @@ count_report() {
       skip = skips > 0 ? skips : 0
       if (status == "run") { ok = cases - skip; bad = 0 }
       else if (status == "fail") { ok = passes > 0 ? passes : 0; bad = cases - ok - skip; if (bad < 1) bad = 1 }
+      else if (status == "notrun" && notrun !~ /^SKIP_RETURN_CODE/) {
+             ok = 0; bad = cases; skip = 0
+             print "failed: " part ": " name ": not run: " notrun (reason != "" ? " (" reason ")" : "") > "/dev/stderr" }
       else { ok = 0; bad = 0; skip = cases
              print "skipped: " part ": " name (reason != "" ? " (" reason ")" : "") > "/dev/stderr" }
       p += ok; f += bad; s += skip
@@ -39,7 +44,10 @@ count_report() {
     /<testcase / { if (name != "") finish()
                    match($0, /name="[^"]*"/); name = substr($0, RSTART + 6, RLENGTH - 7)
                    match($0, /status="[a-z]*"/); status = substr($0, RSTART + 8, RLENGTH - 9)
-                   total = -1; passes = -1; skips = -1; reason = "" }
+                   total = -1; passes = -1; skips = -1; reason = ""; notrun = "" }
+    /<skipped message="/ { notrun = $0; sub(/.*<skipped message="/, "", notrun); sub(/".*/, "", notrun) }
+    /Failed test dependencies: / && reason == "" { reason = $0; sub(/.*Failed test dependencies: /, "the set-up that failed: ", reason)
+                                                   sub(/<\/system-out>.*/, "", reason) }
     /\[==========\] Running [0-9]+ tests?/ { total = number($0, "Running [0-9]+") }
     /\[  PASSED  \] [0-9]+ tests?/ { passes = number($0, "\\] [0-9]+") }
     /\[  SKIPPED \] [0-9]+ tests?/ { skips = number($0, "\\] [0-9]+") }
