@@ -86,7 +86,7 @@ TEST(Document, LineIndexFollowsRandomEdits) {
             position = pick(model.size() / 2);
             removed = model.size() / 2;
         }
-        // Now and then a block larger than the spare room, so that the storage must grow.
+        // Now and then thousands of units at once, so that the added text's store must grow.
         std::string inserted(pick(300) ? pick(5) : 5000 + pick(3000), '\0');
         for (char& c : inserted) c = "\r\n\r\nab"[pick(6)];
         document.replace(position, removed, inserted);

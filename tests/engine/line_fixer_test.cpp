@@ -71,7 +71,7 @@ TEST(LineFixer, MatchesTheReferenceOnRandomBytes) {
             std::string text(size, '\0');
             for (char& c : text)
                 c = random() % 100 < lineFeedPercent ? '\n' : random() % 4 ? static_cast<char>(random()) : '\r';
-            // Built by two edits, so that the text stands on both sides of an inner gap.
+            // Built by an edit in front of the rest, so that the text is two pieces, one from each store.
             Document document(std::string_view(text).substr(size / 3));
             document.replace(0, 0, std::string_view(text).substr(0, size / 3));
             fixLineEnds(document);
