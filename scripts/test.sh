@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds Norvane and runs every test headless: the Windows build's tests under Wine first
 # (scripts/test_windows.sh; skipped, with the reason, where that can't be done), then the
-# tests of the build for this system. Ends with one line that sums up both,
+# tests of the build for this system, then the unit suites built with AddressSanitizer and
+# UndefinedBehaviorSanitizer (build-asan/) and the window's background load and save tests
+# built with ThreadSanitizer (build-tsan/). Ends with one line that sums up all of them,
 #   tests: N passed, N failed[, N skipped]
 # and exits non-zero exactly when something failed.
 set -euo pipefail
@@ -68,6 +70,25 @@ rm -f "$native_report"
 ctest --test-dir build --output-on-failure -j2 --test-output-size-passed 1000000 \
   --output-junit "$PWD/$native_report" || true
 
+# A build of its own with a sanitizer (NORVANE_SANITIZE) for each, with only the test
+# programs it runs: folder, sanitizer, target to build, then what selects ctest's tests.
+sanitized() {
+  local folder=$1 sanitizer=$2 target=$3 started=$SECONDS
+  shift 3
+  local configure=(cmake -S . -B "$folder" -DCMAKE_BUILD_TYPE=Debug -DNORVANE_SANITIZE="$sanitizer"
+                   -DNORVANE_BUILD_BENCHMARKS=OFF)
+  [ -f "$folder/CMakeCache.txt" ] || configure+=(-G Ninja)
+  mkdir -p "$folder"
+  rm -f "$folder/test-report.xml"
+  echo "== $sanitizer sanitizer: building $target in $folder"
+  "${configure[@]}" >"$folder/configure.log" 2>&1 || { cat "$folder/configure.log"; return; }
+  cmake --build "$folder" -j2 --target "$target" || return
+  ctest --test-dir "$folder" --output-on-failure -j2 --output-junit "$PWD/$folder/test-report.xml" "$@" || true
+  echo "== $sanitizer sanitizer: built and ran in $((SECONDS - started)) s"
+}
+sanitized build-asan address norvane_unit_tests -L '^unit$'
+sanitized build-tsan thread norvane_main_tests -R '^norvane_main_tests$'
+
 echo
 if [ "$windows_status" -eq 77 ]; then
   echo "skipped: Windows tests: $(sed -n 's/^windows tests: skipped: //p' "$windows_log" | tail -n 1)"
@@ -76,6 +97,8 @@ else
   count_report build-windows/test-report.xml "Windows tests under Wine"
 fi
 count_report "$native_report" "tests of this system's build"
+count_report build-asan/test-report.xml "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+count_report build-tsan/test-report.xml "window tests under ThreadSanitizer"
 summary="tests: $passed passed, $failed failed"
 [ "$skipped" -eq 0 ] || summary+=", $skipped skipped"
 echo "$summary"
