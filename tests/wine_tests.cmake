@@ -12,9 +12,11 @@ find_program(NORVANE_WINESERVER NAMES wineserver wineserver64 PATHS /usr/lib/win
 # The server is started to stay until the tests end: one that ends with its last program
 # (Debian's default) can be on its way out just as the next program connects, which then
 # fails. Wine's own background programs, which stay as long, get no output of ctest's to
-# hold open: what they and the set-up say goes to wine-start.log.
+# hold open: what they and the set-up say goes to wine-start.log. A prefix is marked as set
+# up only once wineboot has finished and made its system DLLs; one without the mark (its
+# set-up failed or was cut short) is removed and made again, not reused.
 add_test(NAME wine_start
-  COMMAND sh -c "(mkdir -p \"$WINEPREFIX\" && { \"$0\" --kill; \"$0\" --wait; } && \"$0\" --persistent && \"$1\" wineboot --init) >\"$2\" 2>&1 </dev/null || { cat \"$2\"; exit 1; }"
+  COMMAND sh -c "ready=\"$WINEPREFIX/.norvane-set-up\"; ({ \"$0\" --kill; \"$0\" --wait; } && { [ -f \"$ready\" ] || rm -rf \"$WINEPREFIX\"; } && mkdir -p \"$WINEPREFIX\" && \"$0\" --persistent && \"$1\" wineboot --init && [ -f \"$WINEPREFIX/drive_c/windows/system32/kernel32.dll\" ] && touch \"$ready\") >\"$2\" 2>&1 </dev/null || { cat \"$2\"; echo \"the Wine prefix $WINEPREFIX could not be set up\"; rm -f \"$ready\"; exit 1; }"
     ${NORVANE_WINESERVER} ${CMAKE_CROSSCOMPILING_EMULATOR} ${PROJECT_BINARY_DIR}/wine-start.log)
 # Stopping is done when the server is killed, or when none is left to kill.
 add_test(NAME wine_stop COMMAND sh -c "\"$0\" --kill || \"$0\" --wait" ${NORVANE_WINESERVER})

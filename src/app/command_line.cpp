@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <string_view>
+#include <utility>
 
 namespace norvane::app {
 namespace {
@@ -18,7 +19,7 @@ std::string joined(std::vector<std::string>::const_iterator first, std::vector<s
 
 }  // namespace
 
-Command parseCommandLine(const std::vector<std::string>& arguments) {
+Command parseCommandLine(const std::vector<std::string>& arguments, const PathExists& exists) {
     if (arguments.empty()) return OpenWindow{};
     const std::string_view first = arguments.front();
     if (first == "--help") return ShowHelp{};
@@ -38,7 +39,9 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
         return CheckFiles{files()};
     }
     if (first == EndOfOptions) return OpenWindow{joined(arguments.begin() + 1, arguments.end())};
-    return OpenWindow{joined(arguments.begin(), arguments.end())};
+    std::string path = joined(arguments.begin(), arguments.end());
+    if (first.starts_with(EndOfOptions) && !exists(path)) return UsageError{"unknown option " + std::string(first)};
+    return OpenWindow{std::move(path)};
 }
 
 }  // namespace norvane::app

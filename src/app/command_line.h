@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -35,8 +36,12 @@ struct UsageError {
 
 using Command = std::variant<OpenWindow, FixFiles, CheckFiles, ShowHelp, ShowVersion, UsageError>;
 
+// Tells whether a path (UTF-8) names an existing file or folder.
+using PathExists = std::function<bool(const std::string& path)>;
+
 // Reads the arguments after the program's name. "--" ends the options, so that a file
-// named like one can be opened: `norvane -- --fix`.
-Command parseCommandLine(const std::vector<std::string>& arguments);
+// named like one can be opened: `norvane -- --fix`. A first argument that starts with "--"
+// but is no option is a mistyped option, unless the command line names an existing file.
+Command parseCommandLine(const std::vector<std::string>& arguments, const PathExists& exists);
 
 }  // namespace norvane::app

@@ -134,7 +134,7 @@ int runHeadless(const Command& command, std::ostream& out, std::ostream& err) {
         return ExitSuccess;
     }
     if (const auto* usage = std::get_if<UsageError>(&command)) {
-        err << "norvane: " << usage->message << "\nTry 'norvane --help' for more information.\n";
+        err << "norvane: " << usage->message << '\n' << Usage.substr(0, Usage.find("Repairs")) << "Try 'norvane --help' for more information.\n";
         return ExitUsage;
     }
     err << "norvane: opening a file needs the window\n";  // OpenWindow is not run here

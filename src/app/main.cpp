@@ -6,6 +6,7 @@
 #include "platform/console_output.h"
 #include "platform/program_arguments.h"
 #include "platform/services.h"
+#include "platform/system_conventions.h"
 #include "ui/about/frm_about.h"
 #include "ui/controls/message_sink.h"
 #include "ui/controls/utf8_text.h"
@@ -18,6 +19,7 @@
 #include <QIcon>
 #include <QString>
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <variant>
@@ -55,8 +57,18 @@ int runWindow(char* programName, const std::string& commandLine) {
 
 int main(int argc, char* argv[]) {
     using namespace norvane;
-    const app::Command command = app::parseCommandLine(platform::programArguments(argc, argv));
-    if (const auto* open = std::get_if<app::OpenWindow>(&command)) return runWindow(argv[0], open->commandLine);
+    const auto exists = [](const std::string& path) {
+        std::error_code error;
+        return std::filesystem::exists(platform::pathFromText(path), error);
+    };
+    const app::Command command = app::parseCommandLine(platform::programArguments(argc, argv), exists);
+    if (const auto* open = std::get_if<app::OpenWindow>(&command); open && platform::canShowWindows())
+        return runWindow(argv[0], open->commandLine);
     const platform::ConsoleOutput console;
+    if (std::holds_alternative<app::OpenWindow>(command)) {
+        std::cerr << "norvane: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set);\n"
+                     "--fix FILE... fixes files without a window; see norvane --help\n";
+        return app::ExitUsage;
+    }
     return app::runHeadless(command, std::cout, std::cerr);
 }

@@ -24,4 +24,9 @@ extern const std::string_view AllFilesPattern;
 // Windows, LF elsewhere.
 extern const std::string_view PlainTextLineBreak;
 
+// Whether the program can show a window at all: on Windows always; elsewhere only when a
+// display (DISPLAY, WAYLAND_DISPLAY) or a Qt platform (QT_QPA_PLATFORM) is named, since Qt
+// aborts the program when it finds none.
+bool canShowWindows();
+
 }  // namespace norvane::platform

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -39,10 +40,35 @@ TEST(CommandLine, OptionsFirstAnythingElseIsThePathToOpen) {
         {{"--", "--fix"}, "window [--fix]"},
         {{"--", "--help", "x"}, "window [--help x]"},
         {{"a.txt", "--fix"}, "window [a.txt --fix]"},  // options count only first
-        {{"--unknown"}, "window [--unknown]"},
         {{"-h"}, "window [-h]"},
     };
-    for (const auto& [arguments, expected] : cases) EXPECT_EQ(described(parseCommandLine(arguments)), expected);
+    const auto nothingExists = [](const std::string&) { return false; };
+    for (const auto& [arguments, expected] : cases)
+        EXPECT_EQ(described(parseCommandLine(arguments, nothingExists)), expected);
+}
+
+// A mistyped option is not taken for a file to open, unless a file has that name.
+TEST(CommandLine, ADoubleDashThatIsNoOptionIsOneOnlyWhenNoFileHasThatName) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::vector<std::string> existing;
+        std::string expected;
+    } cases[] = {
+        {{"--verison"}, {}, "usage error: unknown option --verison"},
+        {{"--verison"}, {"--verison"}, "window [--verison]"},
+        {{"--my", "notes.txt"}, {}, "usage error: unknown option --my"},
+        {{"--my", "notes.txt"}, {"--my"}, "usage error: unknown option --my"},  // the whole line names the file
+        {{"--my", "notes.txt"}, {"--my notes.txt"}, "window [--my notes.txt]"},
+        {{"--", "--verison"}, {}, "window [--verison]"},
+        {{"-verison"}, {}, "window [-verison]"},
+        {{"a--b"}, {}, "window [a--b]"},
+    };
+    for (const auto& [arguments, existing, expected] : cases) {
+        const auto exists = [&existing](const std::string& path) {
+            return std::find(existing.begin(), existing.end(), path) != existing.end();
+        };
+        EXPECT_EQ(described(parseCommandLine(arguments, exists)), expected) << testing::PrintToString(arguments);
+    }
 }
 
 }  // namespace

@@ -40,6 +40,9 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = "$version-1" ] || fail "Version is $(field Version)"
 [ "$(field Architecture)" = "$arch" ] || fail "Architecture is $(field Architecture)"
 [ "$(field Section)" = text ] || fail "Section is $(field Section)"
+homepage=$(field Homepage)
+echo "Homepage: $homepage"
+[[ "$homepage" == https://* ]] || fail "Homepage is not an https address: '$homepage'"
 depends=$(field Depends)
 echo "Depends: $depends"
 for library in libc6 libqt6widgets6; do
@@ -81,6 +84,8 @@ done
 desktop-file-validate "$root/usr/share/applications/norvane.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.norvane.Norvane.metainfo.xml" >"$work/appstream.log" ||
   { cat "$work/appstream.log"; fail "appstreamcli validate"; }
+grep -qF "<url type=\"homepage\">$homepage</url>" "$root/usr/share/metainfo/org.norvane.Norvane.metainfo.xml" ||
+  fail "the AppStream data does not name the homepage $homepage"
 # The entry opens plain text files with the program and says what the version record says.
 entry=$root/usr/share/applications/norvane.desktop
 grep -qx 'Exec=norvane %f' "$entry" || fail "wrong Exec"

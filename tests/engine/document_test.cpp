@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -68,25 +69,57 @@ TEST(Document, EditsThatMakeOrBreakCrLfPairs) {
     }
 }
 
+// Random edits against a plain string. Each step checks what an edit can disturb: the units
+// and lines around it, the lines at every block edge of the text store's index, the last line,
+// the counts and the longest line; every few steps, and at the end, the whole text and every
+// line.
 TEST(Document, LineIndexFollowsRandomEdits) {
     std::mt19937 random(42);
     auto pick = [&](std::size_t n) -> std::size_t { return n ? random() % n : 0; };
     Document document;
     std::string model;
-    for (int step = 0; step < 10000; ++step) {
+    constexpr int Steps = 10000, StepsBetweenFullChecks = 500;
+    for (int step = 0; step < Steps; ++step) {
         std::size_t position = pick(model.size() + 1);
         std::size_t removed = std::min(pick(10) ? pick(3) : pick(64), model.size() - position);
-        if (model.size() > 8000) {  // small enough to compare in full at every step
+        if (model.size() > 8000) {  // keeps the text small enough to check in full now and then
             position = pick(model.size() / 2);
             removed = model.size() / 2;
         }
-        // Now and then a block larger than the spare room, so that the storage must grow.
+        // Now and then thousands of units at once, so that the added text's store must grow.
         std::string inserted(pick(300) ? pick(5) : 5000 + pick(3000), '\0');
         for (char& c : inserted) c = "\r\n\r\nab"[pick(6)];
         document.replace(position, removed, inserted);
         model.replace(position, removed, inserted);
-        ASSERT_EQ(document.text(), model) << "step " << step;
-        ASSERT_NO_FATAL_FAILURE(expectLinesOf(document, model)) << "step " << step;
+        SCOPED_TRACE("step " + std::to_string(step));
+
+        if (step % StepsBetweenFullChecks == 0 || step == Steps - 1) {
+            ASSERT_EQ(document.text(), model);
+            ASSERT_NO_FATAL_FAILURE(expectLinesOf(document, model));
+            continue;
+        }
+        const std::vector<std::size_t> starts = test::lineStartsOf(model);
+        ASSERT_EQ(document.size(), model.size());
+        ASSERT_EQ(document.lineCount(), starts.size());
+        ASSERT_EQ(document.lineFeedCount(), static_cast<std::size_t>(std::count(model.begin(), model.end(), '\n')));
+        ASSERT_EQ(document.longestLine(), test::longestLineOf(starts, model.size()));
+        // The units around the edit, two on either side (a CR LF pair across each edge).
+        const std::size_t first = position >= 2 ? position - 2 : 0;
+        const std::size_t last = std::min(model.size(), position + inserted.size() + 2);
+        ASSERT_EQ(document.slice(first, last - first), model.substr(first, last - first));
+        // The lines around the edit, those at the block edges, and the last one.
+        auto lineHolding = [&starts](std::size_t at) {
+            return static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), at) - starts.begin()) - 1;
+        };
+        std::vector<std::size_t> lines;
+        for (std::size_t line = lineHolding(first) ? lineHolding(first) - 1 : 0;
+             line <= std::min(lineHolding(last) + 1, starts.size() - 1); ++line)
+            lines.push_back(line);
+        for (std::size_t edge = TextStore::BlockSize; edge < model.size(); edge += TextStore::BlockSize)
+            lines.push_back(lineHolding(edge));
+        lines.push_back(starts.size() - 1);
+        for (std::size_t line : lines) ASSERT_NO_FATAL_FAILURE(test::expectLine(document, starts, model.size(), line));
+        ASSERT_EQ(document.lineOf(model.size()), starts.size() - 1);
     }
 }
 

@@ -32,24 +32,36 @@ inline std::vector<std::size_t> lineStartsOf(std::string_view text) {
     return starts;
 }
 
+// The longest of the lines that start at `starts` in a text of `size` units (the first of them).
+inline std::size_t longestLineOf(const std::vector<std::size_t>& starts, std::size_t size) {
+    std::size_t longest = 0, longestLength = 0;
+    for (std::size_t line = 0; line < starts.size(); ++line) {
+        const std::size_t length = (line + 1 < starts.size() ? starts[line + 1] - 2 : size) - starts[line];
+        if (length > longestLength) longest = line, longestLength = length;
+    }
+    return longest;
+}
+
+// One display line of the document against `starts`, those of a text of `size` units: where
+// it starts and ends, and which line its first unit and the LF before it belong to.
+inline void expectLine(const Document& document, const std::vector<std::size_t>& starts, std::size_t size,
+                       std::size_t line) {
+    ASSERT_EQ(document.lineStart(line), starts[line]) << "line " << line;
+    ASSERT_EQ(document.lineEnd(line), line + 1 < starts.size() ? starts[line + 1] - 2 : size) << "line " << line;
+    ASSERT_EQ(document.lineOf(starts[line]), line);
+    if (line > 0) {
+        ASSERT_EQ(document.lineOf(starts[line] - 1), line - 1);  // the LF ending the line before
+    }
+}
+
 // The document's display lines against those counted from scratch in `text`.
 inline void expectLinesOf(const Document& document, std::string_view text) {
     const std::vector<std::size_t> starts = lineStartsOf(text);
     ASSERT_EQ(document.size(), text.size());
     ASSERT_EQ(document.lineCount(), starts.size());
-    for (std::size_t line = 0; line < starts.size(); ++line) {
-        ASSERT_EQ(document.lineStart(line), starts[line]) << "line " << line;
-        ASSERT_EQ(document.lineEnd(line), line + 1 < starts.size() ? starts[line + 1] - 2 : text.size());
-        ASSERT_EQ(document.lineOf(starts[line]), line);
-        if (line > 0) {
-            ASSERT_EQ(document.lineOf(starts[line] - 1), line - 1);  // the LF ending the line before
-        }
-    }
+    for (std::size_t line = 0; line < starts.size(); ++line) ASSERT_NO_FATAL_FAILURE(expectLine(document, starts, text.size(), line));
     ASSERT_EQ(document.lineOf(text.size()), starts.size() - 1);
-    std::size_t longest = 0;
-    for (std::size_t line = 1; line < starts.size(); ++line)
-        if (document.lineEnd(line) - starts[line] > document.lineEnd(longest) - starts[longest]) longest = line;
-    ASSERT_EQ(document.longestLine(), longest);
+    ASSERT_EQ(document.longestLine(), longestLineOf(starts, text.size()));
 }
 
 }  // namespace norvane::test

@@ -4,9 +4,23 @@
 # Needs xdotool, xwininfo and xprop. click_control acts on the window whose id is in $window;
 # px converts at the scale factor in $scale (percent, 100 unless set).
 
-# Waits up to $wait_seconds (ten unless set) for a window whose title matches; prints its id.
+# The waits below end as soon as what they wait for happens; their limit, $wait_seconds (sixty
+# unless set), only stops a test that hangs: a busy machine can take seconds to map a window.
+
+# Runs a command every tenth of a second until it succeeds, for up to $wait_seconds; returns
+# its last status.
+wait_until() {
+  local deadline=$((SECONDS + ${wait_seconds:-60}))
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+# Waits for a window whose title matches; prints its id.
 wait_window() {
-  for _ in $(seq $((${wait_seconds:-10} * 10))); do
+  local deadline=$((SECONDS + ${wait_seconds:-60}))
+  while [ "$SECONDS" -lt "$deadline" ]; do
     if id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) && [ -n "$id" ]; then
       echo "$id"
       return 0

@@ -11,4 +11,6 @@ std::string pathText(const std::filesystem::path& path) { return windows::narrow
 const std::string_view AllFilesPattern = "*.*";
 const std::string_view PlainTextLineBreak = "\r\n";
 
+bool canShowWindows() { return true; }
+
 }  // namespace norvane::platform

@@ -19,7 +19,7 @@ bool plainWord(const char* units) {
     return (word & HighBits) == 0 && !hasTab;
 }
 
-// Blocks in which walkDocument copies the units out of the gap buffer.
+// Blocks in which walkDocument copies the units out of the document.
 constexpr std::size_t BlockUnits = 64 * 1024;
 
 }  // namespace

@@ -30,7 +30,9 @@ void BackgroundJob::run(const Work& work) {
         failure = std::current_exception();
     }
     if (cancelled_) return;
-    QMetaObject::invokeMethod(this, [this, failure] { done_(failure); }, Qt::QueuedConnection);
+    // The exception goes to the UI thread whole: this thread keeps no reference to it, so
+    // that it is freed where it is read.
+    QMetaObject::invokeMethod(this, [this, failure = std::move(failure)] { done_(failure); }, Qt::QueuedConnection);
 }
 
 }  // namespace norvane::ui

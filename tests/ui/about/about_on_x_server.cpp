@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
     norvane::ui::testing::FakePlatform fake;
     norvane::ui::frmAbout about(&owner, fake.services(), fake.messages);
     about.open();
-    if (!QTest::qWaitForWindowExposed(&about) || !QTest::qWaitForWindowExposed(&owner)) return 2;
+    // Waits for the X server only as long as a hang would take.
+    if (!QTest::qWaitForWindowExposed(&about, 60000) || !QTest::qWaitForWindowExposed(&owner, 60000)) return 2;
 
     const QPoint expected = about.screen()->geometry().topLeft() +
                             QPoint(qRound(2340 * about.logicalDpiX() / 1440.0), qRound(1935 * about.logicalDpiY() / 1440.0));

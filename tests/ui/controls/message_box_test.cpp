@@ -1,10 +1,10 @@
 // The message box as a user reads it: its lines, broken so that paths stay readable, its one
 // OK button, and the window it stands over.
 
-#include "pane_fixture.h"
 #include "ui/controls/message_lines.h"
 #include "ui/controls/message_sink.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -18,7 +18,6 @@ namespace {
 const QString Detail = QStringLiteral(R"(Cannot save "/tmp/a folder/long-name file.txt": Permission denied)");
 
 TEST(MessageLines, BreakAtBlanksOutsideQuotesAndAfterSeparatorsInside) {
-    test::application();
     const QFontMetrics metrics(QApplication::font());
     const QString windowsPath = QStringLiteral(R"(Windows path "C:\Users\Me\a b.txt")");
     struct Case {
@@ -56,7 +55,6 @@ void inspectMessage(QWidget* owner, const QString& text, const QString& detail,
 }
 
 TEST(MessageBox, ShowsItsTextsWithOnePlainOkButtonOverTheModalWindow) {
-    test::application();
     QApplication::setApplicationDisplayName(QStringLiteral("Norvane"));
     QDialog about;
     about.open();  // the modal window the user acts in, as the About box is

@@ -39,6 +39,9 @@ namespace {
 using norvane::ui::TextPane;
 using namespace std::literals;
 
+// How long to wait for the X server and the pane to take an event: only a hang takes that long.
+constexpr int WaitLimitMs = 60000;
+
 struct Row {
     const char* name;
     std::string_view text;  // UTF-8; repeated to fill the pane's width
@@ -155,9 +158,13 @@ public:
                             qRound(origin().y() + rowHeight() / 2.0));
         pane_.activateWindow();
         pane_.setFocus();
+        const std::size_t caretBefore = pane_.caretPosition();
         xdotool({"mousemove", "--sync", QString::number(target.x()), QString::number(target.y()), "click", "1"});
-        QTest::qWait(100);
-        // The caret, all that changed, stands at the left edge of the glyph's cell.
+        // The caret, all that changed once the click is taken, stands at the left edge of the
+        // glyph's cell.
+        (void)QTest::qWaitFor([&] { return pane_.caretPosition() != caretBefore; }, WaitLimitMs);
+        pane_.viewport()->repaint();
+        QCoreApplication::processEvents();
         const QImage withCaret = grab();
         int caretLeft = withCaret.width(), caretRight = -1;
         for (int y = 0; y < rowHeight(); ++y)
@@ -168,7 +175,7 @@ public:
                "the caret is drawn at the left edge of column " + std::to_string(column) + " (pixels " +
                    std::to_string(caretLeft) + " to " + std::to_string(caretRight) + ", edge " + std::to_string(edge) + ")");
         xdotool({"type", "X"});
-        (void)QTest::qWaitFor([&] { return pane_.text().size() > line.size(); }, 2000);  // checked below
+        (void)QTest::qWaitFor([&] { return pane_.text().size() > line.size(); }, WaitLimitMs);  // checked below
         const std::string typed = line.substr(0, column) + "X" + line.substr(column);
         const std::string text = pane_.text();
         const std::size_t landed = text.find('X');
@@ -187,9 +194,9 @@ public:
                                QString::number(qRound(origin().y() + rowHeight() / 2))};
         };
         xdotool(QStringList{"mousemove", "--sync"} + at(7.5) + QStringList{"click", "--repeat", "2", "--delay", "80", "1"});
-        QTest::qWait(100);
+        (void)QTest::qWaitFor([&] { return pane_.selLength() > 0; }, WaitLimitMs);  // the word selected
         xdotool(QStringList{"mousemove", "--sync"} + at(0.2) + QStringList{"click", "2"});
-        (void)QTest::qWaitFor([&] { return pane_.text() != "alpha beta gamma"; }, 2000);  // checked below
+        (void)QTest::qWaitFor([&] { return pane_.text() != "alpha beta gamma"; }, WaitLimitMs);  // checked below
         expect(pane_.text() == "betaalpha beta gamma",
                "a double-clicked word is the primary selection, pasted by a middle click: " + pane_.text());
     }
@@ -279,7 +286,7 @@ int main(int argc, char** argv) {
     pane.setWindowFlags(Qt::FramelessWindowHint);
     pane.setGeometry(0, 0, 1200, 120);
     pane.show();
-    if (!QTest::qWaitForWindowExposed(&pane)) return 1;
+    if (!QTest::qWaitForWindowExposed(&pane, WaitLimitMs)) return 1;
     Checker check(pane, QString::fromLocal8Bit(argv[2]));
 
     const QString family = QFontInfo(pane.font()).family();

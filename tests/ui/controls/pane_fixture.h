@@ -14,20 +14,10 @@
 
 namespace norvane::ui::test {
 
-// The one QApplication of the test program, made on first use and kept to the end.
-inline QApplication& application() {
-    static int argc = 1;
-    static char name[] = "norvane_controls_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
 // A shown, focused pane in a window of its own, 60 by 10 cells of text or so.
 class PaneTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        application();
         pane = std::make_unique<TextPane>();
         pane->resize(480, 220);
         pane->show();

@@ -303,35 +303,47 @@ TEST_F(Editing, UndoTakesBackTheLastEditAndASecondUndoRedoesIt) {
     EXPECT_EQ(pane->text(), "new");
 }
 
-TEST_F(Editing, TheContractOperationsReplaceAndSelectByUnits) {
+// The program's own selecting and replacing by units, as the fixer and the window use them:
+// setting the text shows its start; a replacement gives the text and the lines shown, and
+// leaves the caret behind it, in view. None of it counts as the user's edit.
+TEST_F(Editing, ReplacingTheSelectionByUnitsShowsTheNewTextAndLines) {
     QSignalSpy edited(pane.get(), &TextPane::textEdited);
-    std::string text;
-    for (int i = 0; i < 200; ++i) text += std::string(150, 'a' + i % 26) + "\r\n";
-    pane->setText(text);
-    key(Qt::Key_End, Qt::ControlModifier);
-    ASSERT_GT(pane->firstVisibleLine(), 0u);
-    // Writing Text replaces everything, puts the caret at the start and scrolls home.
-    pane->setText("a\nb");
-    EXPECT_EQ(pane->text(), "a\nb");
-    EXPECT_EQ(pane->selStart(), 0u);
-    EXPECT_EQ(pane->firstVisibleLine(), 0u);
-    EXPECT_EQ(pane->firstVisibleColumn(), 0u);
-    // The fixer's steps: select one unit, read it, replace it.
-    pane->setSelStart(1);
-    pane->setSelLength(1);
-    EXPECT_EQ(pane->selText(), "\n");
-    pane->setSelText("\r\n");
-    EXPECT_EQ(pane->text(), "a\r\nb");
-    EXPECT_EQ(pane->selStart(), 3u);
-    EXPECT_EQ(pane->selLength(), 0u);
-    // Out-of-range values are clamped to the text.
-    pane->setSelStart(99);
-    EXPECT_EQ(pane->selStart(), 4u);
-    pane->setSelStart(2);
-    pane->setSelLength(99);
-    EXPECT_EQ(pane->selText(), "\nb");
-    EXPECT_EQ(pane->selStart(), 2u);
-    EXPECT_EQ(pane->selLength(), 2u);
+    std::string longText;
+    for (int i = 0; i < 200; ++i) longText += std::string(150, static_cast<char>('a' + i % 26)) + "\r\n";
+    const struct {
+        std::string_view text;
+        std::size_t start, length;
+        std::string_view selected, inserted, after;
+        std::size_t caret, lines;
+    } cases[] = {
+        {"a\nb", 1, 1, "\n", "\r\n", "a\r\nb", 3, 2},        // a bare LF becomes a line end
+        {"a\r\nb", 1, 1, "\r", "", "a\nb", 1, 1},              // without its CR the pair joins two lines
+        {"a\rb", 2, 0, "", "\n", "a\r\nb", 3, 2},              // an LF behind a CR ends a line
+        {"hello", 99, 1, "", "!", "hello!", 6, 1},             // a start past the end is the end
+        {"hello", 2, 99, "llo", "y", "hey", 3, 1},             // a length past the end stops there
+        {"", 0, 0, "", "x\r\ny\r\nz", "x\r\ny\r\nz", 7, 3},
+        {"x\r\n\r\ny", 1, 4, "\r\n\r\n", "", "xy", 1, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::string(c.text).substr(0, 20)) + " at " + std::to_string(c.start));
+        pane->setText(longText + std::string(150, 'z'));  // scrolled to its end, down and right
+        key(Qt::Key_End, Qt::ControlModifier);
+        ASSERT_GT(pane->firstVisibleLine(), 0u);
+        ASSERT_GT(pane->firstVisibleColumn(), 0u);
+        pane->setText(c.text);
+        EXPECT_EQ(pane->firstVisibleLine(), 0u);
+        EXPECT_EQ(pane->firstVisibleColumn(), 0u);
+        EXPECT_EQ(pane->caretPosition(), 0u);
+        pane->setSelStart(c.start);
+        pane->setSelLength(c.length);
+        EXPECT_EQ(pane->selText(), c.selected);
+        pane->setSelText(c.inserted);
+        EXPECT_EQ(pane->text(), c.after);
+        EXPECT_EQ(pane->document().lineCount(), c.lines);
+        EXPECT_EQ(pane->caretPosition(), c.caret);
+        EXPECT_EQ(pane->selLength(), 0u);
+        EXPECT_TRUE(pane->viewport()->rect().intersects(pane->cellRect(c.caret).toAlignedRect()));
+    }
     EXPECT_EQ(edited.count(), 0);
 }
 

@@ -181,11 +181,25 @@ TEST_F(MainWindow, LaysOutItsControlsInTwips) {
         }
         bottom = place.bottom();
     }
-    // Right of the column, the pane fills the window (6180 x 3990 twips, 15 to a pixel)
-    // from (1560, 120), less 1700 x 540.
-    // Offscreen there is no frame: the pane stands one pixel from the client area's right
-    // and bottom edges (412 x 266 pixels), as a usual frame would put it.
-    EXPECT_EQ(pane()->geometry(), QRect(104, 8, 307, 257));
+    // Right of the column and level with its top, the pane follows the window's size: it
+    // keeps its place and the room right of it and below it, inside the window, whatever
+    // size the window is given.
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const QRect start = pane()->geometry();
+    EXPECT_GT(start.left(), first.right());
+    EXPECT_EQ(start.top(), first.top());
+    const QSize room = window->size() - QSize(start.right(), start.bottom());
+    EXPECT_GT(room.width(), 0);
+    EXPECT_GT(room.height(), 0);
+    for (const QSize size : {QSize(800, 600), QSize(300, 500), QSize(1000, 250), window->size()}) {
+        SCOPED_TRACE(std::to_string(size.width()) + "x" + std::to_string(size.height()));
+        window->resize(size);
+        QCoreApplication::processEvents();
+        const QRect place = pane()->geometry();
+        EXPECT_EQ(place.topLeft(), start.topLeft());
+        EXPECT_EQ(window->size() - QSize(place.right(), place.bottom()), room);
+    }
 }
 
 TEST_F(MainWindow, CaptionsFitTheirControlsWhateverTheDesktopFontSize) {

@@ -59,21 +59,28 @@ captions=(
 # The About box's labels in fixed colours, in twips.
 about_labels=("lblTitle 1050 240 3885 360" "lblDescription 1080 1245 3885 810" "lblDisclaimer 255 3945 3870 825")
 
-# Waits until the window's client area is W x H screen pixels.
-wait_size() {
-  for _ in $(seq 50); do
-    measure "$window"
-    [ "$CW" -eq "$1" ] && [ "$CH" -eq "$2" ] && return 0
-    sleep 0.1
-  done
-  fail "the window is ${CW}x${CH}, not $1x$2"
+# A pixel check runs on screenshots until it passes, as the window may not be painted yet,
+# then once more to report: `checked NAME ARGUMENTS...` runs NAME quiet first, then with
+# report=1, when it says what it found and calls fail for what is wrong.
+checked() {
+  report=0 wait_until "$@" >/dev/null 2>&1 || true
+  report=1 "$@" || true
 }
+
+# Whether the window's client area is W x H screen pixels.
+size_is() {
+  measure "$window"
+  [ "$CW" -eq "$1" ] && [ "$CH" -eq "$2" ] && return 0
+  [ "${report:-1}" = 0 ] || fail "the window is ${CW}x${CH}, not $1x$2"
+  return 1
+}
+wait_size() { checked size_is "$@"; }
+size_is_not() { measure "$window"; [ "$CW" -ne "$1" ] || [ "$CH" -ne "$2" ]; }
 
 # The pane's right and bottom edges, read from the pixels, against the size the window gives
 # it: its outer size less the margins, inside the client area, from (1560, 120) twips on;
 # with no frame, one pixel from the client area's right and bottom edges.
-check_pane() {
-  sleep 0.5
+pane_fits() {
   shot_pixels "$config-pane-$1"
   measure "$window"
   local want_w want_h face_x=$((CX + $(px 1508))) mid_y=$((CY + CH / 2)) mid_x=$((CX + $(px 1560) + 20))
@@ -87,11 +94,68 @@ check_pane() {
   gap_r=$(python3 "$pixels" edge "$work/shot.ppm" $((CX + CW - 1)) "$mid_y" -1 0 "$face_x" "$mid_y")
   gap_b=$(python3 "$pixels" edge "$work/shot.ppm" "$mid_x" $((CY + CH - 1)) 0 -1 "$face_x" "$mid_y")
   local got_w=$(( CW - gap_r - $(px 1560) )) got_h=$(( CH - gap_b - $(px 120) ))
-  echo "pane $1: ${got_w}x${got_h}, window gives ${want_w}x${want_h} (client ${CW}x${CH}, frame $FL $FR $FT $FB)"
+  [ "$report" = 0 ] || echo "pane $1: ${got_w}x${got_h}, window gives ${want_w}x${want_h} (client ${CW}x${CH}, frame $FL $FR $FT $FB)"
   if [ $(( got_w - want_w )) -gt 2 ] || [ $(( want_w - got_w )) -gt 2 ] ||
      [ $(( got_h - want_h )) -gt 2 ] || [ $(( want_h - got_h )) -gt 2 ]; then
-    fail "after $1 the pane is ${got_w}x${got_h}, the window gives ${want_w}x${want_h}"
+    [ "$report" = 0 ] || fail "after $1 the pane is ${got_w}x${got_h}, the window gives ${want_w}x${want_h}"
+    return 1
   fi
+}
+check_pane() { checked pane_fits "$@"; }
+
+# Every caption clear of its control's edges.
+captions_fit() {
+  shot_pixels "$config-start"
+  measure "$window"
+  local fits=0
+  for control in "${captions[@]}"; do
+    read -r name left top width height edges <<<"$control"
+    [ "$report" = 0 ] || echo -n "$name: "
+    python3 "$pixels" caption "$work/shot.ppm" $((CX + $(px "$left"))) $((CY + $(px "$top"))) \
+      "$(px "$width")" "$(px "$height")" "$edges" "$(px 45)" ||
+      { fits=1; [ "$report" = 0 ] || fail "the caption of $name does not fit"; }
+  done
+  return $fits
+}
+
+# The message box's title as wide as when shown whole.
+title_whole() {
+  shot_pixels "$config-message"
+  ink=$(title_ink "$box")
+  [ "$report" = 0 ] || echo "message box title: $ink pixels of ink, $reference_ink when shown whole"
+  [ $(( ink - reference_ink )) -ge -1 ] && return 0
+  [ "$report" = 0 ] || fail "the message box's title is cut: $ink of $reference_ink pixels"
+  return 1
+}
+
+# The About box's labels readable on their background.
+about_readable() {
+  shot_pixels "$config-about"
+  measure "$about"
+  local readable=0
+  for label in "${about_labels[@]}"; do
+    read -r name left top width height <<<"$label"
+    ratio=$(python3 "$pixels" contrast "$work/shot.ppm" $((CX + $(px "$left"))) $((CY + $(px "$top"))) \
+      "$(px "$width")" "$(px "$height")")
+    [ "$report" = 0 ] || echo "$name: contrast $ratio:1"
+    awk "BEGIN { exit !($ratio >= 4.5) }" ||
+      { readable=1; [ "$report" = 0 ] || fail "$name's contrast is $ratio:1, under 4.5:1"; }
+  done
+  return $readable
+}
+
+# Whether the reference window's title is drawn: some ink in its title bar.
+reference_shown() {
+  shot_pixels "$config-reference-title"
+  reference_ink=$(title_ink "$reference_window")
+  [ "$reference_ink" -gt 0 ]
+}
+
+# Whether openbox manages the screen: the window its check property names is its own.
+openbox_running() {
+  local id
+  id=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -o '0x[0-9a-f]*') &&
+    xprop -id "$id" _NET_WM_NAME 2>/dev/null | grep -q Openbox
 }
 
 # The ink width of a framed window's title: openbox is set to show the title alone.
@@ -131,28 +195,19 @@ CONF
 CONF
     openbox --config-file "$XDG_CONFIG_HOME/openbox/rc.xml" &
     wm=$!
-    sleep 1
+    wait_until openbox_running || { echo "openbox did not start"; exit 1; }
     # A window with the message box's title and room to spare shows the title's full width.
     xmessage -title Norvane -geometry 500x80+500+600 reference &
     reference=$!
     reference_window=$(wait_window '^Norvane$')
-    shot_pixels "$config-reference-title"
-    reference_ink=$(title_ink "$reference_window")
+    wait_until reference_shown || { echo "openbox drew no title on the reference window"; exit 1; }
     kill "$reference"; wait "$reference" 2>/dev/null || true
   fi
 
   "$program" &
   pid=$!
   window=$(wait_window '^Norvane v2\.1 - \[No File\]$')
-  sleep 0.5
-  shot_pixels "$config-start"
-  measure "$window"
-  for control in "${captions[@]}"; do
-    read -r name left top width height edges <<<"$control"
-    echo -n "$name: "
-    python3 "$pixels" caption "$work/shot.ppm" $((CX + $(px "$left"))) $((CY + $(px "$top"))) \
-      "$(px "$width")" "$(px "$height")" "$edges" "$(px 45)" || fail "the caption of $name does not fit"
-  done
+  checked captions_fit
 
   check_pane start
   xdotool windowsize "$window" "$(px 9000)" "$(px 6000)"
@@ -160,7 +215,7 @@ CONF
   check_pane resize
   for _ in 1 2 3; do
     click_control 120 2400 1335 255  # Show Text: hide the pane
-    sleep 0.5
+    wait_until size_is_not "$(px 9000)" "$(px 6000)" || fail "the window did not shrink"
     click_control 120 2400 1335 255  # and show it again
     wait_size "$(px 9000)" "$(px 6000)"
   done
@@ -168,30 +223,19 @@ CONF
 
   click_control 120 1560 1335 375   # Save As..., cancelled: "File Not Saved."
   dialog=$(wait_window '^Save As$')
-  xdotool windowfocus "$dialog" sleep 0.3 key Escape
+  xdotool windowfocus --sync "$dialog" key Escape
   box=$(wait_window '^Norvane$')
-  shot_pixels "$config-message"
   if [ -n "$reference_ink" ]; then
-    ink=$(title_ink "$box")
-    echo "message box title: $ink pixels of ink, $reference_ink when shown whole"
-    [ $(( ink - reference_ink )) -ge -1 ] || fail "the message box's title is cut: $ink of $reference_ink pixels"
+    checked title_whole
   else
     echo "message box title: no window manager draws titles here"
   fi
-  xdotool windowfocus "$box" sleep 0.3 key Return
+  xdotool windowfocus --sync "$box" key Return
 
   click_control 120 2880 1335 375   # About/Help...
   about=$(wait_window '^About Norvane$')
-  shot_pixels "$config-about"
-  measure "$about"
-  for label in "${about_labels[@]}"; do
-    read -r name left top width height <<<"$label"
-    ratio=$(python3 "$pixels" contrast "$work/shot.ppm" $((CX + $(px "$left"))) $((CY + $(px "$top"))) \
-      "$(px "$width")" "$(px "$height")")
-    echo "$name: contrast $ratio:1"
-    awk "BEGIN { exit !($ratio >= 4.5) }" || fail "$name's contrast is $ratio:1, under 4.5:1"
-  done
-  xdotool windowfocus "$about" sleep 0.3 key Escape
+  checked about_readable
+  xdotool windowfocus --sync "$about" key Escape
 
   kill "$pid" $wm 2>/dev/null || true
   wait "$pid" $wm 2>/dev/null || true
@@ -222,10 +266,8 @@ shot 3-fixed
 
 click_control 120 1080 1335 375  # Save File
 expected=$(printf 'first\r\nsecond\r\n\r\nlast line\r\n' | od -An -tx1)
-for _ in $(seq 50); do
-  [ "$(od -An -tx1 < "$work/a.txt")" = "$expected" ] && break
-  sleep 0.1
-done
+saved() { [ "$(od -An -tx1 < "$1")" = "$expected" ]; }
+wait_until saved "$work/a.txt" || true
 actual=$(od -An -tx1 < "$work/a.txt")
 
 click_control 120 2400 1335 255  # Show Text: hide the pane
@@ -260,10 +302,7 @@ for locale in unset C; do
   wait_window '^Norvane v2\.1 - \[Gr.*\.txt\] - Fixed$' >/dev/null
   click_control 120 1080 1335 375  # Save File
   expected=$(printf 'a\r\nb\r\n' | od -An -tx1)
-  for _ in $(seq 50); do
-    [ "$(od -An -tx1 < "$work/$name")" = "$expected" ] && break
-    sleep 0.1
-  done
+  wait_until saved "$work/$name" || true
   shot "5-locale-$locale"
   actual=$(od -An -tx1 < "$work/$name")
   if [ "$actual" != "$expected" ]; then
