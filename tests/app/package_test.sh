@@ -86,6 +86,10 @@ appstreamcli validate --no-net "$root/usr/share/metainfo/org.norvane.Norvane.met
   { cat "$work/appstream.log"; fail "appstreamcli validate"; }
 grep -qF "<url type=\"homepage\">$homepage</url>" "$root/usr/share/metainfo/org.norvane.Norvane.metainfo.xml" ||
   fail "the AppStream data does not name the homepage $homepage"
+# The licence is named where Debian and AppStream look for it.
+grep -qx 'License: GPL-3.0+' "$root/usr/share/doc/norvane/copyright" || fail "the copyright file names no licence"
+grep -qF '<project_license>GPL-3.0-or-later</project_license>' "$root/usr/share/metainfo/org.norvane.Norvane.metainfo.xml" ||
+  fail "the AppStream data names no licence"
 # The entry opens plain text files with the program and says what the version record says.
 entry=$root/usr/share/applications/norvane.desktop
 grep -qx 'Exec=norvane %f' "$entry" || fail "wrong Exec"
