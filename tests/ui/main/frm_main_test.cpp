@@ -131,6 +131,13 @@ protected:
         EXPECT_TRUE(services.prompter->saveRequests.empty());
     }
 
+    // The window goes, and so do the jobs it handed to the event loop to delete, whose
+    // threads are joined then.
+    void TearDown() override {
+        window.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
     QTemporaryDir folder;
     FakeServices services;
     std::unique_ptr<frmMain> window;
