@@ -19,6 +19,8 @@ RequestExecutionLevel admin
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Norvane"
 
 Name "Norvane ${VERSION}"
+; The line at the foot of every page names the program instead of NSIS.
+BrandingText "Norvane ${VERSION}"
 OutFile "${OUTPUT}"
 InstallDir "$PROGRAMFILES64\Norvane"
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
@@ -35,6 +37,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${COPYRIGHT}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Norvane.exe"
+!define MUI_WELCOMEPAGE_TEXT "This installs Norvane ${VERSION}, which repairs text files whose lines end in a bare LF so that every line ends in CR LF.$\r$\n$\r$\nNorvane is free software under the GNU General Public License, version 3 or later.$\r$\n$\r$\n$_CLICK"
+!insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH

@@ -4,14 +4,17 @@
 # of the same version as this system's Qt, with the project's mingw-w64 toolchain, and
 # installs it into a cache folder outside the work tree:
 #
-#   scripts/build_qt_windows.sh             builds it (15 minutes on 2 idle cores, up to 45 on busy ones) unless it is there
+#   scripts/build_qt_windows.sh             builds it unless it is there (15 minutes on 2 idle
+#                                           cores, up to 2 hours on 2 busy ones)
 #   scripts/build_qt_windows.sh --prefix    only prints the folder it is, or would be, in
 #
 # The folder is ${NORVANE_QT_WINDOWS_CACHE:-~/.cache/norvane}/qt6-windows-VERSION-KEY, KEY
 # standing for everything that changes the result: the qt6-base version, the cross
-# compiler's and the host tools' package versions, the toolchain file and the configure
-# flags; a build for other inputs goes to another folder. NORVANE_QT_WINDOWS_JOBS sets the
-# parallel jobs (default 2).
+# compiler's and the host tools' package versions, the toolchain file, the configure
+# flags and the patches in scripts/qt_windows_patches/, applied to the source in name
+# order; a build for other inputs goes to another folder. NORVANE_QT_WINDOWS_JOBS sets the
+# parallel jobs (default 2). The build runs at niceness 10 unless its caller already
+# lowered its priority, which it then keeps.
 #
 # Qt is built static: Norvane.exe then carries Qt, the platform and style plugins and the
 # C++ run-time and imports only system DLLs, so the program is one file that runs anywhere.
@@ -22,6 +25,7 @@ source scripts/environment.sh
 cache_root=${NORVANE_QT_WINDOWS_CACHE:-$HOME/.cache/norvane}
 jobs=${NORVANE_QT_WINDOWS_JOBS:-2}
 toolchain=$PWD/cmake/toolchain-mingw-w64-x86_64.cmake
+patches=("$PWD"/scripts/qt_windows_patches/*.patch)
 
 package_version() {
   dpkg-query -W -f '${Version}' "$1" 2>/dev/null || true
@@ -54,7 +58,7 @@ configure_flags=(
 )
 
 key=$( (printf '%s\n' "$qt_version" "$tools_version" "$mingw_version" "${configure_flags[@]}"
-  cat "$toolchain") | sha256sum | cut -c1-12)
+  cat "$toolchain" "${patches[@]}") | sha256sum | cut -c1-12)
 upstream_version=${qt_version#*:}
 upstream_version=${upstream_version%%+*}
 upstream_version=${upstream_version%%-*}
@@ -69,12 +73,19 @@ if [ -f "$prefix/lib/cmake/Qt6/Qt6Config.cmake" ]; then
   exit 0
 fi
 
+# The build yields to other work on the machine; a caller that started it with nice keeps
+# its own niceness.
+if [ "$(nice)" -eq 0 ]; then
+  renice -n 10 -p $$ >/dev/null
+fi
+
 started=$(date +%s)
 step() {
   echo "build_qt_windows: [$(( ($(date +%s) - started) / 60 )) min] $*"
 }
 step "building Qt $upstream_version for 64-bit Windows into $prefix;" \
-  "this takes about 15 minutes on 2 idle cores, up to 45 on busy ones (NORVANE_QT_WINDOWS_JOBS=$jobs jobs) and is done once"
+  "this takes about 15 minutes on 2 idle cores, up to 2 hours on 2 busy ones" \
+  "(NORVANE_QT_WINDOWS_JOBS=$jobs jobs, niceness $(nice)) and is done once"
 
 work=$cache_root/qt6-windows-work-$key
 rm -rf "$work" "$prefix.partial"
@@ -109,20 +120,39 @@ apt-get -q update >"$work/apt-update.log" 2>&1 || { cat "$work/apt-update.log" >
 unset APT_CONFIG
 source_dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n 1)
 [ -n "$source_dir" ] || { echo "build_qt_windows: no source folder in $work" >&2; exit 1; }
+for patch_file in "${patches[@]}"; do
+  step "applying $(basename "$patch_file")"
+  patch -d "$source_dir" -p1 --forward --batch <"$patch_file" >"$work/patch.log" 2>&1 ||
+    { cat "$work/patch.log" >&2; exit 1; }
+done
 
 step "configuring (the host tools moc, rcc and uic are Debian's, from /usr)"
-nice -n 10 cmake -S "$source_dir" -B "$work/build" -G Ninja \
+cmake -S "$source_dir" -B "$work/build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DCMAKE_INSTALL_PREFIX="$prefix.partial" \
   "${configure_flags[@]}" >"$work/configure.log" 2>&1 ||
   { tail -n 60 "$work/configure.log" >&2; exit 1; }
 
-step "compiling (about 950 steps; progress every 100)"
-if ! nice -n 10 cmake --build "$work/build" -j "$jobs" 2>&1 | tee "$work/build.log" |
-  awk '/^\[[0-9]+\/[0-9]+\]/ { step = $1; gsub(/[][]/, "", step); split(step, n, "/")
-                               if (n[1] % 100 == 0 || n[1] == n[2]) { print "build_qt_windows:   " n[1] "/" n[2]; fflush() } }
-       /error:|FAILED:/ { print; fflush() }'; then
+# Ninja prints "[n/total] ..." for each step. Every 50 steps this says how far it is and,
+# from the time the steps so far took, roughly how long the rest will take.
+progress() {
+  local line done_steps total left
+  local compile_started=$SECONDS
+  while IFS= read -r line; do
+    if [[ $line =~ ^\[([0-9]+)/([0-9]+)\] ]]; then
+      done_steps=${BASH_REMATCH[1]} total=${BASH_REMATCH[2]}
+      if (( done_steps > 0 && (done_steps % 50 == 0 || done_steps == total) )); then
+        left=$(( (SECONDS - compile_started) * (total - done_steps) / done_steps / 60 ))
+        step "  $done_steps/$total, ~$left min left"
+      fi
+    elif [[ $line == *error:* || $line == FAILED:* ]]; then
+      echo "$line"
+    fi
+  done
+}
+step "compiling (about 950 steps)"
+if ! cmake --build "$work/build" -j "$jobs" 2>&1 | tee "$work/build.log" | progress; then
   echo "build_qt_windows: the build failed; see $work/build.log" >&2
   exit 1
 fi

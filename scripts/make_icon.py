@@ -6,8 +6,10 @@ outlines one unit wide, flat fills, a grey drop shadow. The drawing is given onc
 the 32 x 32 grid; it is painted at every size from 32 px up (32 px point-sampled, so every
 pixel has one of the 16 colours; larger sizes smoothed), and written as a scalable SVG of the
 very same shapes. The 16 x 16 image is pixel art below, one character per pixel, as small
-icons are drawn by hand. The ICO holds the 32 and 16 px images as 4-bit (16-colour) bitmaps
-with a transparency mask; the PNGs are RGBA. Standard library only.
+icons are drawn by hand. The PNGs are RGBA; the ICO holds every size from 256 px down to 16 in
+full colour (32-bit with alpha), the 256 px image PNG-compressed as Windows Vista and later
+read it, the others as bitmaps with a transparency mask for older readers. Standard library
+only.
 
 Usage: scripts/make_icon.py [OUTPUT_DIR]   (default: src/app/resources)
 """
@@ -226,45 +228,39 @@ def encode_png(image):
             + png_chunk(b'IDAT', zlib.compress(bytes(raw), 9)) + png_chunk(b'IEND', b''))
 
 
-def encode_ico_image(grid):
-    """One 4-bit icon image: BITMAPINFOHEADER, palette, colour bitmap, AND mask.
+def encode_ico_bitmap(image):
+    """One 32-bit icon image of rows of RGBA: BITMAPINFOHEADER, BGRA pixels, AND mask.
 
-    Rows are stored bottom-up and padded to 4 bytes; the header's height counts both
-    the colour bitmap and the mask. Transparent pixels are black in the colour bitmap
-    with their mask bit set.
+    Rows are stored bottom-up; the header's height counts both the colour bitmap and the
+    mask, whose bit is set where a pixel is fully transparent (rows padded to 4 bytes).
     """
-    size = len(grid)
-    xor_stride = ((size * 4 + 31) // 32) * 4
+    size = len(image)
     and_stride = ((size + 31) // 32) * 4
-    xor = bytearray()
+    colour = bytearray()
     mask = bytearray()
-    for row in reversed(grid):
-        line = bytearray(xor_stride)
+    for row in reversed(image):
         bits = bytearray(and_stride)
-        for x, px in enumerate(row):
-            index = 0 if px is None else px
-            line[x // 2] |= index << (4 if x % 2 == 0 else 0)
-            if px is None:
+        for x, (r, g, b, a) in enumerate(row):
+            colour += bytes((b, g, r, a))
+            if a == 0:
                 bits[x // 8] |= 0x80 >> (x % 8)
-        xor += line
         mask += bits
-    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 4, 0, len(xor) + len(mask),
-                         0, 0, 16, 0)
-    palette = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in PALETTE)
-    return header + palette + bytes(xor) + bytes(mask)
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, len(colour) + len(mask), 0, 0, 0, 0)
+    return header + bytes(colour) + bytes(mask)
 
 
-def encode_ico(grids):
-    """An ICO file holding the given images in order."""
-    images = [encode_ico_image(g) for g in grids]
+def encode_ico(images):
+    """An ICO file holding the given RGBA images in order: 256 px as PNG, smaller as bitmaps."""
+    datas = [encode_png(image) if len(image) >= 256 else encode_ico_bitmap(image) for image in images]
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    for grid, data in zip(grids, images):
-        size = len(grid)
-        # width, height, colour count, reserved, planes, bits per pixel, size, offset
-        out += struct.pack('<BBBBHHII', size % 256, size % 256, 16, 0, 1, 4, len(data), offset)
+    for image, data in zip(images, datas):
+        size = len(image)
+        # width, height (0 means 256), colour count (0: no palette), reserved, planes, bits per
+        # pixel, size, offset
+        out += struct.pack('<BBBBHHII', size % 256, size % 256, 0, 0, 1, 32, len(data), offset)
         offset += len(data)
-    return out + b''.join(images)
+    return out + b''.join(datas)
 
 
 def main():
@@ -272,14 +268,12 @@ def main():
     out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, '..', 'src', 'app',
                                                                  'resources')
     os.makedirs(out_dir, exist_ok=True)
-    big = paint(32, 1)
-    small = parse(ICON_16, 16)
+    images = {16: rgba(parse(ICON_16, 16)), 32: rgba(paint(32, 1)),
+              **{size: paint(size, SMOOTHING) for size in LARGE_SIZES}}
     files = {
-        'norvane-16.png': encode_png(rgba(small)),
-        'norvane-32.png': encode_png(rgba(big)),
-        **{f'norvane-{size}.png': encode_png(paint(size, SMOOTHING)) for size in LARGE_SIZES},
+        **{f'norvane-{size}.png': encode_png(image) for size, image in images.items()},
         'norvane.svg': encode_svg(),
-        'norvane.ico': encode_ico([big, small]),
+        'norvane.ico': encode_ico([images[size] for size in sorted(images, reverse=True)]),
     }
     for name, data in files.items():
         path = os.path.join(out_dir, name)

@@ -26,6 +26,10 @@ windows_packages=(
   wine wine64                            # runs the Windows programs
   locales                                # locale sources: Wine under another ANSI code page
   nsis                                   # the Windows installer
+  patch                                  # applies the project's patches to Qt's source
+  # The fonts a Debian desktop offers, which Wine offers Windows programs too: the program
+  # must start and draw with them (a colour emoji font, CJK fonts).
+  fonts-noto-color-emoji fonts-noto-cjk
 )
 
 installed() {

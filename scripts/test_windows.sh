@@ -29,7 +29,7 @@ if [ -n "$qt" ] && [ -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ]; then
   echo "windows program: built with the Qt for Windows in $qt"
 else
   gui=(-DNORVANE_BUILD_GUI=OFF)
-  echo "windows program: SKIPPED: no Qt for Windows in its cache; build it once (15-45 minutes) with:" \
+  echo "windows program: SKIPPED: no Qt for Windows in its cache; build it once (15 minutes on idle cores, up to 2 hours on busy ones) with:" \
     "scripts/build_qt_windows.sh"
 fi
 configure=(cmake -S . -B build-windows -DCMAKE_BUILD_TYPE=Release

@@ -3,6 +3,7 @@
 #include "platform/windows/wide_text.h"
 
 #include <windows.h>
+#include <aclapi.h>
 #include <winioctl.h>
 
 #include <algorithm>
@@ -240,6 +241,35 @@ std::wstring temporaryName(unsigned attempt) {
     return name;
 }
 
+// Gives `replacement` the access rights of `replaced`: its list of who may do what, whether
+// that list takes entries from the folder, and, where this user may set them, its owner and
+// group (a standard user may not give a file to someone else; the file is then theirs).
+void copyAccessRights(const fs::path& replaced, const fs::path& replacement) {
+    PACL dacl = nullptr;
+    PSID owner = nullptr;
+    PSID group = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD error = ::GetNamedSecurityInfoW(replaced.c_str(), SE_FILE_OBJECT,
+                                          DACL_SECURITY_INFORMATION | OWNER_SECURITY_INFORMATION |
+                                              GROUP_SECURITY_INFORMATION,
+                                          &owner, &group, &dacl, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS) throwFileError("save", replaced, error);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ::GetSecurityDescriptorControl(descriptor, &control, &revision);
+    const SECURITY_INFORMATION inheritance =
+        (control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION;
+    // The API takes the name as writable, though it does not write it.
+    std::wstring name = replacement.native();
+    error = ::SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inheritance, nullptr,
+                                    nullptr, dacl, nullptr);
+    if (error == ERROR_SUCCESS)
+        ::SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION,
+                                owner, group, nullptr, nullptr);
+    ::LocalFree(descriptor);
+    if (error != ERROR_SUCCESS) throwFileError("save", replaced, error);
+}
+
 // Reads up to `size` bytes; 0 at the end of the file.
 std::size_t readSome(HANDLE file, char* data, std::size_t size, const fs::path& path) {
     DWORD got = 0;
@@ -347,21 +377,16 @@ FileOrigin writeFileAtomically(const fs::path& requested, const std::function<vo
                 throwFileError("save", target, ::GetLastError());
             return FileOrigin(windows::originOf(target));
         }
-        // The replaced file's attributes, owner and access rights pass to the new one. Hidden
-        // and system files are kept so by hand as well: not every system's ReplaceFileW does.
+        // The new file takes the old one's attributes and access rights, then its place in
+        // one rename, so that the name never stands empty, not even for a moment
+        // (ReplaceFileW removes the old file first on some systems). NTFS gives a file that
+        // takes another's name the old one's creation time by itself.
         constexpr DWORD Kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+        copyAccessRights(target, temporary);
         if (old & Kept) ::SetFileAttributesW(temporary.c_str(), old & Kept);
-        if (!::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                            nullptr)) {
-            const DWORD error = ::GetLastError();
-            // The old file is already gone but the new one kept its temporary name: put the
-            // new one in place rather than leave no file at all.
-            if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT && ::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES &&
-                ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
-                return FileOrigin(windows::originOf(target));
-            throwFileError("replace", target, error);
-        }
+        if (!::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            throwFileError("replace", target, ::GetLastError());
         return FileOrigin(windows::originOf(target));
     } catch (...) {
         file.close();

@@ -7,12 +7,14 @@
 
 namespace norvane::ui {
 
-GlyphCache::GlyphCache(const QFont& font) : font_(font), fonts_{QRawFont::fromFont(font)} {
-    for (char32_t c = 0; c < ascii_.size(); ++c) ascii_[c] = find(c);
-}
+GlyphCache::GlyphCache(const QFont& font) : font_(font), fonts_{QRawFont::fromFont(font)} {}
 
 const GlyphCache::Glyph& GlyphCache::glyph(char32_t c) {
-    if (c < ascii_.size()) return ascii_[c];
+    if (c < ascii_.size()) {
+        std::optional<Glyph>& known = ascii_[c];
+        if (!known) known = find(c);
+        return *known;
+    }
     const auto known = others_.constFind(c);
     if (known != others_.constEnd()) return *known;
     return *others_.insert(c, find(c));

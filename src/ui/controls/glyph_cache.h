@@ -5,13 +5,15 @@
 #include <QRawFont>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace norvane::ui {
 
-// The glyph the pane draws a character with, looked up once per character: from the pane's
-// font when it has one, else from the font Qt falls back to for that character (a CJK font,
-// say), else the font's missing-glyph box. The row painter places each glyph in its cells
+// The glyph the pane draws a character with, looked up once per character, when it is first
+// drawn: from the pane's font when it has one, else from the font Qt falls back to for that
+// character (a CJK font, say), else the font's missing-glyph box. Nothing is looked up before
+// it is drawn, so a font change opens no fallback font for characters the pane never shows. The row painter places each glyph in its cells
 // itself, so no font's own advance decides where a character goes.
 class GlyphCache {
 public:
@@ -37,7 +39,7 @@ private:
 
     QFont font_;
     std::vector<QRawFont> fonts_;  // the pane's font first, then fallbacks as found
-    std::array<Glyph, 128> ascii_;
+    std::array<std::optional<Glyph>, 128> ascii_;
     QHash<char32_t, Glyph> others_;
 };
 

@@ -1,20 +1,34 @@
 #!/usr/bin/env bash
 # Drives the Windows program under Wine in a virtual X server as a person would (Wine's
 # windows are X windows: xdotool finds them by title and clicks and types into them), then
-# installs the installer silently, starts the installed program and uninstalls it.
+# installs the installer silently, starts the installed program and uninstalls it. The
+# program is started every way a user starts it: with no file, a file, a path with blanks
+# quoted and unquoted, and from the installed Start-menu shortcut. Wine offers it the
+# system's fonts, a colour emoji font and CJK fonts among them, as on a Debian desktop.
+# When the program crashes, Wine's debugger writes its backtrace to the program's log; the
+# test prints it with the names of the program's functions, read from the unstripped build.
 # The pane's text is read as a user copies it (Ctrl+A Ctrl+C), through CLIPBOARD_TEXT, a
 # helper that prints the Windows clipboard. One Wine prefix and server serve the whole run.
 # Screenshots go to the output folder.
 # Usage: program_e2e.sh PROGRAM INSTALLER OUTPUT_FOLDER LOCALE_FOLDER CLIPBOARD_TEXT
-# (exit 77: skipped)
+#                       UNSTRIPPED_PROGRAM NM OBJDUMP   (exit 77: skipped)
 set -euo pipefail
 program=$1
 installer=$2
 out=$3
 locales=$4
 clipboard_text=$5
-for tool in xvfb-run xdotool xwininfo import wine wineserver; do
+unstripped=$6
+nm=$7
+objdump=$8
+for tool in xvfb-run xdotool xwininfo import wine wineserver fc-list; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+# The fonts that once crashed the program must be there to be tried (scripts/setup.sh
+# installs them).
+for family in 'Noto Color Emoji' 'Noto Sans CJK JP'; do
+  fc-list ":family=$family" family | grep -q . ||
+    { echo "FAIL: the font '$family' is not installed (fonts-noto-color-emoji, fonts-noto-cjk)"; exit 1; }
 done
 
 if [ -z "${NORVANE_E2E_INSIDE_X:-}" ]; then
@@ -30,12 +44,51 @@ export WINEPREFIX=$out/wine-prefix WINEDEBUG=-all LANG=C.UTF-8 LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="winemenubuilder.exe,mscoree,mshtml="
 drive=$WINEPREFIX/drive_c
 pid=''
-trap 'kill $pid 2>/dev/null || true; wineserver -k 2>/dev/null || true' EXIT
+
+# Each crash in the program's log: what Wine's debugger said, its backtrace's frames in the
+# program named by the function they are in (the nearest symbol of the unstripped program at
+# or below the frame's address, as "name+offset").
+report_crashes() {
+  [ -f "$out/program.log" ] && grep -q '^Unhandled exception' "$out/program.log" || return 0
+  local base
+  base=$("$objdump" -p "$unstripped" | awk '$1 == "ImageBase" { print $2 }')
+  echo "the program crashed; Wine's debugger said (with the program's functions named):"
+  "$nm" -C -n --defined-only "$unstripped" | awk '$2 ~ /^[Tt]$/ && $3 !~ /^\./' >"$out/symbols.txt"
+  awk -v base="$base" -v symbols="$out/symbols.txt" '
+    function hex(text,   i, value) {
+      value = 0; text = tolower(text); sub(/^0x/, "", text)
+      for (i = 1; i <= length(text); i++) value = value * 16 + index("0123456789abcdef", substr(text, i, 1)) - 1
+      return value
+    }
+    BEGIN {
+      while ((getline line < symbols) > 0) {
+        split(line, field, " "); n++; address[n] = hex(field[1])
+        name[n] = substr(line, index(line, field[3]))
+      }
+      start = hex(base)
+    }
+    /^Unhandled exception/ { shown = 1 }
+    /^(Register dump|Stack dump|Modules):/ { skipping = 1 }
+    /^Unhandled exception|^Backtrace:/ { skipping = 0 }
+    !shown || skipping { next }
+    /^[ =>]*[0-9]+ 0x[0-9a-f]+ in [Nn]orvane \(\+0x[0-9a-f]+\)/ {
+      match($0, /\(\+0x[0-9a-f]+\)/); target = start + hex(substr($0, RSTART + 2, RLENGTH - 3))
+      low = 1; high = n
+      while (low < high) { middle = int((low + high + 1) / 2); if (address[middle] <= target) low = middle; else high = middle - 1 }
+      printf "%s  %s+0x%x\n", $0, name[low], target - address[low]; next
+    }
+    { print }
+  ' "$out/program.log"
+}
+trap 'kill $pid 2>/dev/null || true; report_crashes; wineserver -k 2>/dev/null || true' EXIT
 mkdir -p "$WINEPREFIX"
+rm -f "$out/program.log"
 wineserver -k 2>/dev/null || true
 wineserver -w
 wineserver -p
 wine wineboot --init >"$out/wineboot.log" 2>&1
+# A crash writes the debugger's report to the program's log instead of opening a window.
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -200,9 +253,11 @@ stop
 # Started from the command line: the title, fixing and the bytes saved. Each row: the file's
 # name, its bytes, the locale Wine runs in, the title, the pane's text as copied (the Windows
 # clipboard's line break is CR LF, so a bare LF gains a CR, and no more), the bytes
-# saved. In the Russian locale the ANSI code page is 1251.
+# saved. In the Russian locale the ANSI code page is 1251. Ideographs and an emoji send the
+# pane to the fallback fonts: the CJK font and the colour emoji font.
 rows=(
   "a b.txt|a\nb|C.UTF-8|a b.txt|a\r\nb|a\r\nb\r\n"
+  "faces.txt|\xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80\nok|C.UTF-8|faces.txt|日本 😀\r\nok|\xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80\r\nok\r\n"
   "привет.txt|\xcf\xf0\xe8\xe2\xe5\xf2\n\xec\xe8\xf0|ru_RU.UTF-8|привет.txt|Привет\r\nмир|\xcf\xf0\xe8\xe2\xe5\xf2\r\n\xec\xe8\xf0\r\n"
 )
 for row in "${rows[@]}"; do
@@ -226,6 +281,22 @@ for row in "${rows[@]}"; do
   stop
 done
 
+# Each row: the title the window shows once the file is read, then the arguments: a path
+# without blanks, and a path with blanks left unquoted, which the program takes whole.
+printf 'plain\n' >"$drive/plain.txt"
+starts=(
+  'plain.txt|C:\plain.txt'
+  'a b.txt|C:\with|space\a|b.txt'
+)
+for row in "${starts[@]}"; do
+  IFS='|' read -r -a parts <<<"$row"
+  echo "== started with the arguments ${parts[*]:1}"
+  start -- "$program" "${parts[@]:1}"
+  pattern=$(printf '%s' "Norvane v2.1 - [${parts[0]}]" | sed 's/[].*^$\\[]/\\&/g')
+  wait_window "^$pattern\$" >/dev/null
+  stop
+done
+
 echo "== a file that can't be read, named outside ASCII and outside the code page"
 start LC_ALL=ru_RU.UTF-8 LANG=ru_RU.UTF-8 LOCPATH="$locales" -- "$program" 'C:\with space\нет файла ü 日.txt'
 expect_message cannot-read
@@ -237,7 +308,8 @@ printf 'x\ny' >"$folder/c d.txt"
 wine "$program" --fix 'C:\with space\c d.txt' >"$out/fix.out" 2>&1 || fail "--fix failed: $(cat "$out/fix.out")"
 expect_bytes "$folder/c d.txt" 'x\r\ny\r\n'
 version=$(wine "$program" --version 2>&1 | tr -d '\r')
-[ "$version" = "Norvane 2.1.0" ] || fail "--version prints '$version'"
+[ "$version" = "Norvane 2.1.0
+Licence: GNU GPL version 3 or later <https://www.gnu.org/licenses/gpl.html>" ] || fail "--version prints '$version'"
 
 echo "== the installer, silently: install, start the installed program, uninstall"
 installed="$drive/Program Files/Norvane"
@@ -251,6 +323,13 @@ start -- 'C:\Program Files\Norvane\Norvane.exe' 'C:\with space\a b.txt'
 window=$(wait_window '^Norvane v2\.1 - \[a b\.txt\]$')
 shot 8-installed
 stop
+echo "== the installed program from its Start-menu shortcut"
+wine start "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Norvane.lnk" >>"$out/program.log" 2>&1
+window=$(wait_window '^Norvane v2\.1 - \[No File\]$')
+shot 9-from-shortcut
+# Started through the shell, the program is no child of this script's: it is ended by name.
+wine taskkill /f /im Norvane.exe >/dev/null 2>&1 || true
+wait_gone '^Norvane v2\.1'
 wine 'C:\Program Files\Norvane\Uninstall.exe' /S
 # The uninstaller runs from a copy of itself, which removes the folder once it is done.
 for _ in $(seq 300); do [ -e "$installed" ] || break; sleep 0.1; done
@@ -258,5 +337,6 @@ for _ in $(seq 300); do [ -e "$installed" ] || break; sleep 0.1; done
 [ ! -e "$shortcut" ] || fail "uninstalling left the Start-menu entry"
 if wine reg query "$uninstall_key" >/dev/null 2>&1; then fail "uninstalling left the uninstall entry"; fi
 
+if grep -q '^Unhandled exception' "$out/program.log"; then fail "the program crashed (the debugger's report follows)"; fi
 [ "$failures" -eq 0 ] || { echo "$failures checks failed"; exit 1; }
 echo "the Windows program under Wine: every check passed"

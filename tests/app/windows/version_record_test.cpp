@@ -1,4 +1,4 @@
-// The version record and icon as Windows reads them from the built program: the console
+// The version record, icon and manifest as Windows reads them from the built program: the console
 // program beside this test carries the same resources as Norvane.exe. Each field read back
 // is printed, so that a test log shows the record.
 
@@ -11,7 +11,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace norvane {
@@ -175,8 +178,9 @@ TEST_F(VersionRecord, OneUsEnglishUnicodeStringTableWithEveryField) {
     EXPECT_EQ(codePage, 0x04B0);
 }
 
-// The program's icon: one group of two images, 32 by 32 and 16 by 16, in 16 colours.
-TEST_F(VersionRecord, IconGroupHoldsBothImages) {
+// The program's icon: one group with every size from 256 px down to 16, each in full colour
+// (32 bits a pixel), the 256 px image PNG-compressed and the others bitmaps.
+TEST_F(VersionRecord, IconGroupHoldsEverySizeInFullColour) {
     const HMODULE program = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_TRUE(program);
     std::vector<std::wstring> groups;
@@ -198,13 +202,71 @@ TEST_F(VersionRecord, IconGroupHoldsBothImages) {
     std::vector<std::string> images;
     for (WORD i = 0; i < count; ++i) {
         const std::byte* entry = group + 6 + 14 * i;  // width, height, colours, reserved, planes, bits, size, id
-        const int width = std::to_integer<int>(entry[0]), height = std::to_integer<int>(entry[1]);
-        const int colours = std::to_integer<int>(entry[2]);
-        images.push_back(std::to_string(width) + "x" + std::to_string(height) + " in " + std::to_string(colours));
-        EXPECT_TRUE(::FindResourceW(program, MAKEINTRESOURCEW(wordAt(entry + 12)), MAKEINTRESOURCEW(3) /* RT_ICON */));
+        const int width = std::to_integer<int>(entry[0]) ? std::to_integer<int>(entry[0]) : 256;
+        const int height = std::to_integer<int>(entry[1]) ? std::to_integer<int>(entry[1]) : 256;
+        std::string image = std::to_string(width) + "x" + std::to_string(height) + ", " +
+                            std::to_string(wordAt(entry + 6)) + " bits";
+        // The image itself: a PNG, or a bitmap whose header gives its depth again.
+        const HRSRC icon = ::FindResourceW(program, MAKEINTRESOURCEW(wordAt(entry + 12)), MAKEINTRESOURCEW(3));
+        ASSERT_TRUE(icon) << image;
+        const auto* data = static_cast<const std::byte*>(::LockResource(::LoadResource(program, icon)));
+        const DWORD size = ::SizeofResource(program, icon);
+        ASSERT_GE(size, 40u) << image;
+        if (std::memcmp(data, "\x89PNG", 4) == 0) image += ", PNG";
+        else image += ", bitmap of " + std::to_string(wordAt(data + 14)) + " bits";
+        images.push_back(image);
     }
-    EXPECT_EQ(images, (std::vector<std::string>{"32x32 in 16", "16x16 in 16"}));
+    EXPECT_EQ(images, (std::vector<std::string>{
+                          "256x256, 32 bits, PNG", "128x128, 32 bits, bitmap of 32 bits",
+                          "64x64, 32 bits, bitmap of 32 bits", "48x48, 32 bits, bitmap of 32 bits",
+                          "32x32, 32 bits, bitmap of 32 bits", "16x16, 32 bits, bitmap of 32 bits"}));
     ::FreeLibrary(program);
+}
+
+// The application manifest as the system reads it when it starts the program: the system
+// accepts it and finds in it the DPI awareness, the common controls of version 6 and the
+// Windows versions the program is made for.
+TEST_F(VersionRecord, ManifestIsReadByTheSystem) {
+    ACTCTXW request{};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path.c_str();
+    request.lpResourceName = MAKEINTRESOURCEW(1);  // CREATEPROCESS_MANIFEST_RESOURCE_ID
+    const HANDLE context = ::CreateActCtxW(&request);
+    ASSERT_NE(context, INVALID_HANDLE_VALUE) << "the system refuses the manifest: error " << ::GetLastError();
+    // Each row: the setting's namespace, its name, its value.
+    const struct {
+        const wchar_t* space;
+        const wchar_t* name;
+        std::string_view value;
+    } settings[] = {
+        {L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness", "PerMonitorV2, PerMonitor"},
+        {L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware", "true/pm"},
+    };
+    for (const auto& expected : settings) {
+        wchar_t setting[64] = {};
+        SIZE_T length = 0;
+        EXPECT_TRUE(::QueryActCtxSettingsW(0, context, expected.space, expected.name, setting, std::size(setting),
+                                           &length))
+            << utf8(expected.name) << ": error " << ::GetLastError();
+        std::printf("record: manifest %s \"%s\"\n", utf8(expected.name).c_str(), utf8(setting).c_str());
+        EXPECT_EQ(utf8(setting), expected.value);
+    }
+    ::ReleaseActCtx(context);
+
+    const HMODULE program = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(program);
+    const HRSRC found = ::FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24) /* RT_MANIFEST */);
+    ASSERT_TRUE(found);
+    const std::string manifest(static_cast<const char*>(::LockResource(::LoadResource(program, found))),
+                               ::SizeofResource(program, found));
+    ::FreeLibrary(program);
+    for (const std::string_view part : {
+             std::string_view(R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")"),
+             std::string_view(R"(<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>)"),  // Windows 10 and 11
+             std::string_view(R"(<requestedExecutionLevel level="asInvoker")"),
+         })
+        EXPECT_NE(manifest.find(part), std::string::npos) << "the manifest lacks " << part;
 }
 
 }  // namespace
