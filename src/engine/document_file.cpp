@@ -150,10 +150,6 @@ void writeUnits(const Document& document, platform::ByteSink& sink, const std::f
     }
 }
 
-bool endsWithCrLf(const Document& document) {
-    const std::size_t size = document.size();
-    return size >= 2 && document.at(size - 2) == '\r' && document.at(size - 1) == '\n';
-}
 
 platform::FileError changedWhileOpen(const std::string& action, const std::filesystem::path& path) {
     return platform::FileError("Cannot " + action + " \"" + platform::pathText(path) +
@@ -269,6 +265,11 @@ platform::PreparedSave prepareSaveOver(const Document& document, const platform:
                                        bool flushEach) {
     refuseWithoutFile(file);
     return prepare(document, file.path(), &file, {}, lineEnds, flushEach);
+}
+
+bool endsWithCrLf(const Document& document) {
+    const std::size_t size = document.size();
+    return size >= 2 && document.at(size - 2) == '\r' && document.at(size - 1) == '\n';
 }
 
 std::size_t bareLineFeedCount(const Document& document) {

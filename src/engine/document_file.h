@@ -62,6 +62,9 @@ platform::FileOrigin saveDocumentOver(const Document& document, const platform::
 platform::PreparedSave prepareSaveOver(const Document& document, const platform::FileOrigin& file, LineEnds lineEnds,
                                        bool flushEach);
 
+// Whether the text ends in CR LF, so that saving adds no closing CR LF.
+bool endsWithCrLf(const Document& document);
+
 // The number of LFs that saving with LineEnds::BareLineFeedsFixed turns into CR LF.
 std::size_t bareLineFeedCount(const Document& document);
 

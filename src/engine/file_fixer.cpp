@@ -29,10 +29,8 @@ void FileFixer::fixAll(const std::vector<std::filesystem::path>& paths,
                     continue;
                 }
                 const std::size_t lineFeeds = bareLineFeedCount(document);
-                const std::size_t size = document.size();
-                const bool closed = size >= 2 && document.at(size - 2) == '\r' && document.at(size - 1) == '\n';
                 // A file with nothing to fix is not written: it keeps its times.
-                if (lineFeeds > 0 || !closed) {
+                if (lineFeeds > 0 || !endsWithCrLf(document)) {
                     saves.push_back(
                         prepareSaveOver(document, document.origin(), LineEnds::BareLineFeedsFixed, !shared));
                     saved.push_back(i - first);
