@@ -4,10 +4,12 @@
 # root, installs it with apt-get (offline: its dependencies are there already), opens a file
 # through the installed desktop entry with gtk-launch in a virtual X server, purges the package
 # and checks that nothing of it is left. Elsewhere that part is skipped, and it says so.
-# Usage: package_test.sh BUILD_DIR VERSION   (exit 77: skipped)
+# Usage: package_test.sh BUILD_DIR VERSION WINDOW_PART_DIR   (exit 77: skipped)
+# (WINDOW_PART_DIR: where the window part is installed, below the prefix)
 set -euo pipefail
 build=$1
 version=$2
+window_part=./usr/$3/norvane-window.so
 
 for tool in cpack dpkg-deb dpkg-shlibdeps readelf lintian desktop-file-validate appstreamcli \
             xvfb-run xdotool xwininfo xprop gtk-launch; do
@@ -50,8 +52,9 @@ for library in libc6 libqt6widgets6; do
 done
 
 # Exactly these files, nothing else.
-expected=$(sort <<'FILES'
+expected=$(sort <<FILES
 ./usr/bin/norvane
+$window_part
 ./usr/share/applications/norvane.desktop
 ./usr/share/doc/norvane/changelog.Debian.gz
 ./usr/share/doc/norvane/copyright
@@ -76,6 +79,10 @@ fi
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 readelf -S "$root/usr/bin/norvane" | grep -q '\.symtab' && fail "/usr/bin/norvane is not stripped"
+readelf -S "$root/$window_part" | grep -q '\.symtab' && fail "the window part is not stripped"
+# The program itself needs no Qt: only its window part does.
+qt_needed=$(readelf -d "$root/usr/bin/norvane" | grep NEEDED | grep -o 'libQt[^]]*' || true)
+[ -z "$qt_needed" ] || fail "/usr/bin/norvane needs $qt_needed"
 for icon in "$root"/usr/share/icons/hicolor/*x*/apps/norvane.png; do
   folder=$(basename "$(dirname "$(dirname "$icon")")")
   size=$(od -An -tu1 -j16 -N8 "$icon" | awk '{ printf "%dx%d", $3 * 256 + $4, $7 * 256 + $8 }')
