@@ -86,15 +86,18 @@ private:
 
 // Puts a CR in front of every LF that has none on the units' way to the file, and counts
 // them; a CR LF passes as it is. The units are gathered in a page-aligned buffer of the
-// file sink's block size, which it writes straight to the disk.
+// file sink's largest block size, which it writes straight to the disk; a smaller text gets
+// a buffer of about its fixed size (`sizeHint`).
 class BareLineFeedFixer final : public platform::ByteSink {
 public:
-    explicit BareLineFeedFixer(platform::ByteSink& out) : out_(out), buffer_(BufferSize) {}
+    BareLineFeedFixer(platform::ByteSink& out, std::size_t sizeHint)
+        : out_(out), bufferSize_(std::clamp<std::size_t>(sizeHint, MinimumBufferSize, MaximumBufferSize)),
+          buffer_(bufferSize_) {}
 
     void write(const char* data, std::size_t size) override {
         std::size_t i = 0;
         for (; i + 16 <= size; i += 16) {
-            if (BufferSize - used_ < 32) flush();
+            if (bufferSize_ - used_ < 32) flush();
             char* const out = buffer_.data() + used_;
             const unsigned lineFeeds = matches16(data + i, '\n');
             const unsigned returns = matches16(data + i, '\r');
@@ -118,7 +121,7 @@ public:
             used_ += written + 16 - from;
         }
         for (; i < size; ++i) {
-            if (BufferSize - used_ < 2) flush();
+            if (bufferSize_ - used_ < 2) flush();
             if (data[i] == '\n' && last_ != '\r') {
                 buffer_.data()[used_++] = '\r';
                 ++fixed_;
@@ -133,8 +136,10 @@ public:
     std::size_t fixed() const { return fixed_; }
 
 private:
-    static constexpr std::size_t BufferSize = 4 << 20;
+    static constexpr std::size_t MinimumBufferSize = 4096;  // room for the 32 bytes a step may write
+    static constexpr std::size_t MaximumBufferSize = 4 << 20;
     platform::ByteSink& out_;
+    std::size_t bufferSize_;
     platform::PageBuffer buffer_;
     std::size_t used_ = 0;
     char last_ = 0;
@@ -205,6 +210,9 @@ platform::PreparedSave prepare(const Document& document, const std::filesystem::
         const int percent = static_cast<int>(99 * position / std::max<std::size_t>(document.size(), 1));
         if (progress && percent > reported) progress(reported = percent);
     };
+    // At most this many bytes unless UTF-16 doubles them: every unit, a CR before each, a
+    // closing line end and a mark.
+    const std::size_t sizeHint = 2 * document.size() + 8;
     auto produce = [&](platform::ByteSink& file) {
         if (format.byteOrderMark) {
             const std::string_view mark = markOf(format.encoding);
@@ -215,7 +223,7 @@ platform::PreparedSave prepare(const Document& document, const std::filesystem::
         if (isUtf16(format.encoding)) encoder.emplace(file, format.encoding == TextEncoding::Utf16BigEndian);
         platform::ByteSink& encoded = encoder ? static_cast<platform::ByteSink&>(*encoder) : file;
         std::optional<BareLineFeedFixer> fixer;
-        if (lineEnds == LineEnds::BareLineFeedsFixed) fixer.emplace(encoded);
+        if (lineEnds == LineEnds::BareLineFeedsFixed) fixer.emplace(encoded, sizeHint);
         platform::ByteSink& units = fixer ? static_cast<platform::ByteSink&>(*fixer) : encoded;
 
         writeUnits(document, units, wrote);
@@ -234,6 +242,7 @@ platform::PreparedSave prepare(const Document& document, const std::filesystem::
     };
     platform::SaveOptions options;
     options.over = over;
+    options.sizeHint = sizeHint;
     options.beforeOverwriting = [&] {
         if (document.readsFrom(path)) document.detachFromFile();
     };

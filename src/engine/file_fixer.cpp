@@ -45,7 +45,7 @@ void FileFixer::fixAll(const std::vector<std::filesystem::path>& paths,
         // The new bytes of every file reach the disk before any is put in place, and the
         // new names after.
         try {
-            if (shared) platform::flushFileSystems(saves);
+            if (shared) platform::flushNewContents(saves);
             for (std::size_t k = 0; k < saves.size(); ++k) {
                 try {
                     saves[k].commit();
@@ -54,7 +54,7 @@ void FileFixer::fixAll(const std::vector<std::filesystem::path>& paths,
                     fixed_.erase(keys[k]);
                 }
             }
-            if (shared) platform::flushFileSystems(saves);
+            if (shared) platform::flushNewNames(saves);
         } catch (...) {
             for (std::size_t k = 0; k < saves.size(); ++k) outcomes[saved[k]] = {std::nullopt, std::current_exception()};
         }

@@ -60,6 +60,9 @@ struct SaveOptions {
     std::chrono::milliseconds lockWait{5000};
     // Runs as the save reaches each step.
     std::function<void(SaveStep)> reached;
+    // About how many bytes `produce` writes, where known: the save's buffers are no larger,
+    // so that saving a small file costs no more than its size. Zero: unknown.
+    std::size_t sizeHint = 0;
 };
 
 // Saves the bytes that `produce` writes into the sink as the file at `path`, or leaves it as
@@ -83,8 +86,8 @@ FileOrigin writeFileAtomically(const std::filesystem::path& path, const std::fun
 
 // A save of many files shares its flushes: prepareSave writes each file's new bytes to its
 // new file without flushing them (a save in place is done whole, flushed); then
-// flushFileSystems flushes every file system they are on once; then each commit() puts its
-// file in place; then flushFileSystems once more makes the new names last. A crash at any
+// flushNewContents flushes all of them at once; then each commit() puts its file in place;
+// then flushNewNames flushes each folder once, making the new names last. A crash at any
 // moment leaves each file old or new. A PreparedSave dropped uncommitted leaves the old
 // file and nothing behind. writeFileAtomically is prepareSave with `flushEach` and commit().
 class PreparedSave {
@@ -99,7 +102,8 @@ public:
     FileOrigin commit();
 
 private:
-    friend void flushFileSystems(const std::vector<PreparedSave>& saves);
+    friend void flushNewContents(const std::vector<PreparedSave>& saves);
+    friend void flushNewNames(const std::vector<PreparedSave>& saves);
 
 // Lets the process open as many files as the system allows it; returns how many that is,
 // less a margin for what else it opens.
@@ -109,7 +113,8 @@ std::size_t raiseOpenFileLimit();
 
 PreparedSave prepareSave(const std::filesystem::path& path, const std::function<void(ByteSink&)>& produce,
                          const SaveOptions& options, bool flushEach);
-void flushFileSystems(const std::vector<PreparedSave>& saves);
+void flushNewContents(const std::vector<PreparedSave>& saves);
+void flushNewNames(const std::vector<PreparedSave>& saves);
 
 // Lets the process open as many files as the system allows it; returns how many that is,
 // less a margin for what else it opens.

@@ -30,9 +30,9 @@ public:
     bool empty() const { return !state_; }
     // The path the file was asked for by, for messages.
     const std::filesystem::path& path() const;
-    // A copy of the file's bytes that an interrupted save left behind, found when the file
-    // was opened: the file may hold part of that save's text.
-    const std::optional<std::filesystem::path>& leftoverBackup() const;
+    // A copy of the file's bytes that an interrupted save left behind, as found now: the
+    // file may hold part of that save's text.
+    std::optional<std::filesystem::path> leftoverBackup() const;
 
     Key key() const;
 

@@ -8,12 +8,12 @@
 
 namespace norvane::platform {
 
-// The bytes of a regular file, for reading. On POSIX systems the file is mapped read-only,
+// The bytes of a regular file, for reading. On POSIX systems a file is mapped read-only,
 // so that opening it costs neither a copy nor fresh memory: its pages come from the
-// system's file cache as they are read. A file that can't be mapped (one whose size reads
-// as 0, as in procfs) is read into memory instead, as it is on Windows.
+// system's file cache as they are read. A small file, and one that can't be mapped (one
+// whose size reads as 0, as in procfs), is read into memory instead, as on Windows.
 //
-// Another program may cut the file short or write to it while it is mapped. Reading a
+// Another program may cut the file short or write to it while it is mapped (or read). Reading a
 // page that the file no longer has never ends the program: a signal handler maps a page of
 // NUL bytes in its place, and changed() reports it from then on. changed() also reports a
 // file written to since it was opened (its size, modification or change time differ),

@@ -114,10 +114,10 @@ TEST(FileIo, PreparedSavesChangeNothingUntilCommitted) {
         for (const std::string& name : names)
             saves.push_back(prepareSave(
                 folder / name, [&](ByteSink& sink) { sink.write(name.data(), name.size()); }, {}, false));
-        flushFileSystems(saves);
+        flushNewContents(saves);
         if (commit) {
             for (PreparedSave& save : saves) save.commit();
-            flushFileSystems(saves);
+            flushNewNames(saves);
         }
         saves.clear();
         EXPECT_EQ(test::readBytes(folder / "replaced.txt"), commit ? "replaced.txt" : "old");

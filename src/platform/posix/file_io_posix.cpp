@@ -11,15 +11,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <optional>
-#include <random>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -143,10 +144,19 @@ void writeAll(int fd, const char* data, std::size_t size, const fs::path& path) 
 // `path` is the file being saved, the one that error messages name.
 class FileSink final : public ByteSink {
 public:
-    FileSink(int fd, fs::path path) : fd_(fd), path_(std::move(path)), block_(BlockSize) {
-        int flags = ::fcntl(fd_, F_GETFL);
+    // `sizeHint`: about how many bytes will be written, 0 when unknown. A file smaller than
+    // a block gets a block of its size, written through the page cache.
+    FileSink(int fd, fs::path path, std::size_t sizeHint)
+        : fd_(fd),
+          path_(std::move(path)),
+          blockSize_(sizeHint > 0 && sizeHint < BlockSize ? (sizeHint + Alignment - 1) / Alignment * Alignment
+                                                           : BlockSize),
+          block_(blockSize_) {
 #ifdef O_DIRECT
-        direct_ = flags >= 0 && ::fcntl(fd_, F_SETFL, flags | O_DIRECT) == 0;
+        if (blockSize_ == BlockSize) {
+            const int flags = ::fcntl(fd_, F_GETFL);
+            direct_ = flags >= 0 && ::fcntl(fd_, F_SETFL, flags | O_DIRECT) == 0;
+        }
 #endif
     }
     // Leaves the file as it found it, so that a file written over can be written again.
@@ -158,19 +168,19 @@ public:
         total_ += size;
         // Whole aligned blocks of a large buffer go to the disk straight from it: one big
         // write lets the kernel keep the disk busy, and skips the copy into the block.
-        if (direct_ && used_ == 0 && size >= BlockSize && reinterpret_cast<std::uintptr_t>(data) % Alignment == 0) {
+        if (direct_ && used_ == 0 && size >= blockSize_ && reinterpret_cast<std::uintptr_t>(data) % Alignment == 0) {
             const std::size_t aligned = size / Alignment * Alignment;
             writeBlocks(data, aligned);
             data += aligned;
             size -= aligned;
         }
         while (size > 0) {
-            std::size_t part = std::min(size, BlockSize - used_);
+            std::size_t part = std::min(size, blockSize_ - used_);
             std::memcpy(block_.data() + used_, data, part);
             used_ += part;
             data += part;
             size -= part;
-            if (used_ == BlockSize) {
+            if (used_ == blockSize_) {
                 writeBlocks(block_.data(), used_);
                 used_ = 0;
             }
@@ -223,6 +233,7 @@ private:
     static constexpr std::size_t Alignment = 4096;  // what direct I/O asks of addresses and sizes
     int fd_;
     fs::path path_;
+    std::size_t blockSize_;
     PageBuffer block_;
     std::size_t used_ = 0;
     std::size_t total_ = 0;
@@ -244,6 +255,7 @@ bool copyExtendedAttributes(int from, int to) {
     for (;;) {
         const ssize_t size = ::flistxattr(from, nullptr, 0);
         if (size < 0) return errno == ENOTSUP;  // a file system without them
+        if (size == 0) return true;
         names.resize(static_cast<std::size_t>(size));
         const ssize_t got = ::flistxattr(from, names.data(), names.size());
         if (got >= 0) {
@@ -272,9 +284,11 @@ constexpr std::size_t TemporaryLetters = 12;
 constexpr std::string_view Letters = "abcdefghijklmnopqrstuvwxyz0123456789";
 
 // A short random name, the same length whatever the target's, so it always fits.
-std::string temporaryName(std::random_device& entropy) {
+std::string temporaryName() {
+    unsigned char random[TemporaryLetters];
+    ::arc4random_buf(random, sizeof random);
     std::string name(TemporaryPrefix);
-    for (std::size_t i = 0; i < TemporaryLetters; ++i) name += Letters[entropy() % Letters.size()];
+    for (const unsigned char byte : random) name += Letters[byte % Letters.size()];
     return name;
 }
 
@@ -307,9 +321,8 @@ public:
         }  // else a file system without unnamed files
 #endif
         removeLeftoverTemporaries(folder);
-        std::random_device entropy;
         for (int attempt = 0;; ++attempt) {
-            std::string name = temporaryName(entropy);
+            std::string name = temporaryName();
             FileDescriptor named(::openat(folder, name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode));
             if (named.get() >= 0) {
                 ::flock(named.get(), LOCK_EX | LOCK_NB);
@@ -357,9 +370,8 @@ public:
             if (errno == EEXIST) return false;
             throwFileError("save", target_, errno);
         }
-        std::random_device entropy;
         for (int attempt = 0; name_.empty(); ++attempt) {
-            std::string linked = temporaryName(entropy);
+            std::string linked = temporaryName();
             if (::linkat(AT_FDCWD, procPath(fd()).c_str(), folder_, linked.c_str(), AT_SYMLINK_FOLLOW) == 0)
                 name_ = std::move(linked);
             else if (errno != EEXIST || attempt == 100)
@@ -389,8 +401,9 @@ private:
     fs::path target_;
 };
 
-void writeInto(int fd, const std::function<void(ByteSink&)>& produce, const fs::path& target, bool flush = true) {
-    FileSink sink(fd, target);
+void writeInto(int fd, const std::function<void(ByteSink&)>& produce, const fs::path& target, std::size_t sizeHint,
+               bool flush = true) {
+    FileSink sink(fd, target, sizeHint);
     produce(sink);
     sink.finish(flush);
 }
@@ -519,7 +532,7 @@ void writeInPlace(int fd, const struct stat& info, int folder, const std::string
     if (!sameFileUnchanged(now, info)) throw changedSinceRead(target, "another program changed the file");
     try {
         if (::lseek(fd, 0, SEEK_SET) != 0) throwFileError("save", target, errno);
-        writeInto(fd, produce, target);
+        writeInto(fd, produce, target, options.sizeHint);
     } catch (...) {
         backup.putBack(fd);
         throw;
@@ -621,21 +634,46 @@ FileOrigin PreparedSave::commit() {
     return saved;
 }
 
-void flushFileSystems(const std::vector<PreparedSave>& saves) {
-    std::vector<dev_t> flushed;
+void flushNewContents(const std::vector<PreparedSave>& saves) {
+    // Each file's own bytes only, not the whole file system's (others may be writing much):
+    // the flushes are issued together from a few threads, so that the file system commits
+    // them in a few journal writes rather than one after another.
+    std::vector<int> files;
+    for (const PreparedSave& save : saves)
+        if (save.state_->file) files.push_back(save.state_->file->fd());
+    std::atomic<std::size_t> next{0};
+    std::vector<int> failures(files.size(), 0);
+    auto flushSome = [&] {
+        for (std::size_t i; (i = next++) < files.size();)
+            if (::fdatasync(files[i]) != 0) failures[i] = errno;
+    };
+    {
+        std::vector<std::jthread> flushers;
+        const std::size_t count = std::min<std::size_t>(files.size(), 16);
+        try {
+            for (std::size_t i = 1; i < count; ++i) flushers.emplace_back(flushSome);
+        } catch (const std::system_error&) {
+            // Fewer threads than asked for: those there are do all the flushes.
+        }
+        flushSome();
+    }
+    for (std::size_t i = 0, k = 0; i < saves.size(); ++i) {
+        if (!saves[i].state_->file) continue;
+        if (failures[k] != 0) throwFileError("flush", saves[i].state_->target, failures[k]);
+        ++k;
+    }
+}
+
+void flushNewNames(const std::vector<PreparedSave>& saves) {
+    std::vector<std::pair<dev_t, ino_t>> flushed;
     for (const PreparedSave& save : saves) {
         struct stat folder {};
         const int fd = save.state_->folder.get();
         if (fd < 0 || ::fstat(fd, &folder) != 0) continue;
-        if (std::find(flushed.begin(), flushed.end(), folder.st_dev) != flushed.end()) continue;
-        flushed.push_back(folder.st_dev);
-        // O_PATH descriptors can't be flushed through; the folder opened for reading can,
-        // or the file where the folder can't be read.
-        const FileDescriptor readable(::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        const int through = readable.get() >= 0      ? readable.get()
-                            : save.state_->file      ? save.state_->file->fd()
-                                                     : save.state_->old.get();
-        if (through >= 0 && ::syncfs(through) != 0) throwFileError("flush", save.state_->target, errno);
+        const std::pair key{folder.st_dev, folder.st_ino};
+        if (std::find(flushed.begin(), flushed.end(), key) != flushed.end()) continue;
+        flushed.push_back(key);
+        flushFolder(fd);
     }
 }
 
@@ -665,7 +703,7 @@ PreparedSave prepareSave(const fs::path& requested, const std::function<void(Byt
             // A new file: the system gives it the permissions the umask allows.
             if (auto created = NewFile::create(folder.get(), 0666, target)) save->file.emplace(std::move(*created));
             if (!save->file) throwFileError("save", target, EACCES);
-            writeInto(save->file->fd(), produce, target, flushEach);
+            writeInto(save->file->fd(), produce, target, options.sizeHint, flushEach);
             if (options.reached) options.reached(SaveStep::Written);
             return PreparedSave(std::move(save));
         }
@@ -688,7 +726,7 @@ PreparedSave prepareSave(const fs::path& requested, const std::function<void(Byt
             continue;
         }
         if (options.reached) options.reached(SaveStep::Locked);
-        if (const auto leftover = originOf(old.get(), folder, name, target)->backup)
+        if (const auto leftover = findLeftoverBackup(folder.get(), name, target, info))
             throwFileError("save", target, "a copy of its old contents from an earlier save that did not finish is at \"" +
                                                leftover->string() + "\"; put it back or remove it first");
 
@@ -696,7 +734,7 @@ PreparedSave prepareSave(const fs::path& requested, const std::function<void(Byt
         if (info.st_nlink == 1) {
             std::optional<NewFile> file = NewFile::create(folder.get(), 0600, target);
             if (file && file->takeOver(old.get(), info)) {
-                writeInto(file->fd(), produce, target, flushEach);
+                writeInto(file->fd(), produce, target, options.sizeHint, flushEach);
                 if (options.reached) options.reached(SaveStep::Written);
                 save->file.emplace(std::move(*file));
                 save->replacing = true;

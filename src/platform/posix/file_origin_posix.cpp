@@ -16,9 +16,9 @@ const fs::path& FileOrigin::path() const {
     return state_ ? state_->path : none;
 }
 
-const std::optional<fs::path>& FileOrigin::leftoverBackup() const {
-    static const std::optional<fs::path> none;
-    return state_ ? state_->backup : none;
+std::optional<fs::path> FileOrigin::leftoverBackup() const {
+    if (!state_) return std::nullopt;
+    return posix::findLeftoverBackup(state_->folder.get(), state_->name, state_->path, state_->identity);
 }
 
 FileOrigin::Key FileOrigin::key() const {
@@ -36,16 +36,16 @@ bool isRegularFileAt(int folder, const char* name) {
     return ::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode);
 }
 
-// A backup of the file that an interrupted save left: beside it, or in the state folder.
-std::optional<fs::path> findLeftoverBackup(const FileOrigin::State& origin) {
-    const std::string beside = backupNameBeside(origin.name);
-    if (isRegularFileAt(origin.folder.get(), beside.c_str())) return origin.path.parent_path() / beside;
-    const fs::path kept = stateFolder() / backupNameInStateFolder(origin.identity);
+}  // namespace
+
+std::optional<fs::path> findLeftoverBackup(int folder, const std::string& name, const fs::path& path,
+                                           const struct stat& file) {
+    const std::string beside = backupNameBeside(name);
+    if (isRegularFileAt(folder, beside.c_str())) return path.parent_path() / beside;
+    const fs::path kept = stateFolder() / backupNameInStateFolder(file);
     if (isRegularFileAt(AT_FDCWD, kept.c_str())) return kept;
     return std::nullopt;
 }
-
-}  // namespace
 
 bool sameFileUnchanged(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
@@ -72,7 +72,6 @@ std::shared_ptr<FileOrigin::State> originOf(int fd, const FileDescriptor& folder
     origin->folder = FileDescriptor(::fcntl(folder.get(), F_DUPFD_CLOEXEC, 0));
     if (origin->folder.get() < 0 || ::fstat(fd, &origin->identity) != 0) throwFileError("open", path, errno);
     origin->name = name;
-    origin->backup = findLeftoverBackup(*origin);
     return origin;
 }
 

@@ -120,7 +120,10 @@ MappedFile::MappedFile(const std::filesystem::path& path) : state_(std::make_uni
     state.origin = FileOrigin(posix::openOrigin(path, O_RDONLY, state.fd, "open"));
     state.opened = state.origin.state()->identity;
     const auto size = static_cast<std::size_t>(state.opened.st_size);
-    void* mapping = size > 0 ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, state.fd.get(), 0) : MAP_FAILED;
+    // A small file is read: mapping and unmapping it costs more than copying it.
+    constexpr std::size_t SmallestMapped = 64 << 10;
+    void* mapping = size >= SmallestMapped ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, state.fd.get(), 0)
+                                           : MAP_FAILED;
     if (mapping != MAP_FAILED) {
         state.mapping = static_cast<char*>(mapping);
         state.size = size;
@@ -137,6 +140,12 @@ MappedFile::MappedFile(const std::filesystem::path& path) : state_(std::make_uni
     state.contents = FileContents{PageBuffer(size), 0};
     posix::readToEnd(state.fd.get(), state.contents, [](std::size_t fileSize) { return fileSize; }, path);
     state.detached = true;
+    // Written to while it was read: the bytes read may mix the old and the new. (A file
+    // whose size reads as 0 tells nothing by its size and times.)
+    struct stat now {};
+    if (size > 0 && (::fstat(state.fd.get(), &now) != 0 || !posix::sameFileUnchanged(now, state.opened) ||
+                     state.contents.size != size))
+        state.changed = true;
 }
 
 MappedFile::~MappedFile() = default;
@@ -154,7 +163,8 @@ std::size_t MappedFile::size() const {
 }
 
 bool MappedFile::changed() const {
-    if (!state_ || !state_->mapping) return false;
+    if (!state_) return false;
+    if (!state_->mapping) return state_->changed.load();  // read whole: later changes are not in it
     if (state_->changed.load()) return true;
     bool changed = state_->range && state_->range->faulted.load();
     if (!changed && !state_->detached.load()) {

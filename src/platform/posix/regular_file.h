@@ -79,6 +79,10 @@ bool sameFileUnchanged(const struct stat& a, const struct stat& b);
 std::string backupNameBeside(const std::string& name);
 std::filesystem::path stateFolder();
 std::string backupNameInStateFolder(const struct stat& file);
+// The backup of the file `name` in `folder` (asked for as `path`; `file` its status) that an
+// interrupted save left: beside it, or in the state folder.
+std::optional<std::filesystem::path> findLeftoverBackup(int folder, const std::string& name,
+                                                        const std::filesystem::path& path, const struct stat& file);
 
 // Removes the temporary files that saves killed on the way left in a folder: those no
 // running save holds locked, untouched for a minute.
@@ -93,7 +97,6 @@ struct FileOrigin::State {
     posix::FileDescriptor folder{-1};
     std::string name;  // in the folder, links resolved when it was opened
     struct stat identity {};
-    std::optional<std::filesystem::path> backup;
 };
 
 namespace posix {

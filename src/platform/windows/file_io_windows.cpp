@@ -191,21 +191,26 @@ void writeAll(HANDLE file, const char* data, std::size_t size, const fs::path& p
 // `path` is the file being replaced, the one that error messages name.
 class TemporaryFileSink final : public ByteSink {
 public:
-    TemporaryFileSink(HANDLE file, fs::path path) : file_(file), path_(std::move(path)), block_(BlockSize) {}
+    // `sizeHint`: about how many bytes will be written, 0 when unknown; the block is no larger.
+    TemporaryFileSink(HANDLE file, fs::path path, std::size_t sizeHint)
+        : file_(file),
+          path_(std::move(path)),
+          blockSize_(sizeHint > 0 && sizeHint < MaximumBlockSize ? sizeHint : MaximumBlockSize),
+          block_(blockSize_) {}
 
     void write(const char* data, std::size_t size) override {
-        if (size >= BlockSize) {
+        if (size >= blockSize_) {
             writeAll(file_, block_.data(), std::exchange(used_, 0), path_);
             writeAll(file_, data, size, path_);
             return;
         }
         while (size > 0) {
-            const std::size_t part = std::min(size, BlockSize - used_);
+            const std::size_t part = std::min(size, blockSize_ - used_);
             std::memcpy(block_.data() + used_, data, part);
             used_ += part;
             data += part;
             size -= part;
-            if (used_ == BlockSize) writeAll(file_, block_.data(), std::exchange(used_, 0), path_);
+            if (used_ == blockSize_) writeAll(file_, block_.data(), std::exchange(used_, 0), path_);
         }
     }
 
@@ -216,9 +221,10 @@ public:
     }
 
 private:
-    static constexpr std::size_t BlockSize = 4 << 20;
+    static constexpr std::size_t MaximumBlockSize = 4 << 20;
     HANDLE file_;
     fs::path path_;
+    std::size_t blockSize_;
     PageBuffer block_;
     std::size_t used_ = 0;
 };
@@ -366,7 +372,7 @@ FileOrigin writeFileAtomically(const fs::path& requested, const std::function<vo
 
     try {
         {
-            TemporaryFileSink sink(file.get(), target);
+            TemporaryFileSink sink(file.get(), target, options.sizeHint);
             produce(sink);
             sink.finish();
         }
@@ -413,7 +419,8 @@ PreparedSave prepareSave(const fs::path& path, const std::function<void(ByteSink
     return PreparedSave(std::make_unique<PreparedSave::State>(PreparedSave::State{writeFileAtomically(path, produce, options)}));
 }
 
-void flushFileSystems(const std::vector<PreparedSave>&) {}
+void flushNewContents(const std::vector<PreparedSave>&) {}
+void flushNewNames(const std::vector<PreparedSave>&) {}
 
 // Windows has no small limit of open files a process must raise.
 std::size_t raiseOpenFileLimit() { return 8192; }

@@ -27,10 +27,7 @@ const fs::path& FileOrigin::path() const {
 }
 
 // Saves on Windows never write over a file in place, so they leave no backup.
-const std::optional<fs::path>& FileOrigin::leftoverBackup() const {
-    static const std::optional<fs::path> none;
-    return none;
-}
+std::optional<fs::path> FileOrigin::leftoverBackup() const { return std::nullopt; }
 
 FileOrigin::Key FileOrigin::key() const {
     if (!state_) return {};
