@@ -139,7 +139,7 @@ def main():
             (_, _, width, height), (got_w, got_h) = layout(desktop.shoot(f"pane-{after}"), window)
             want_w, want_h = width - px(1560) - 1, height - px(120) - 1
             print(f"pane {after}: {got_w}x{got_h}, window gives {want_w}x{want_h} (client {width}x{height})")
-            return abs(got_w - want_w) <= 2 and abs(got_h - want_h) <= 2
+            return (got_w, got_h) == (want_w, want_h)
 
         if not run_until("pane", lambda: pane_fits("start")):
             fail("after start the pane does not stand one pixel from the client area's right and bottom edges")
