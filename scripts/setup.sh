@@ -17,6 +17,8 @@ packages=(
   dpkg-dev file lintian libgtk-3-bin   # the Debian package: its dependencies, its checker, gtk-launch
   libx11-dev libxtst-dev               # the window benchmark's own X client: events, pings and input
   at-spi2-core python3-pyatspi dbus-daemon  # driving and reading the windows as assistive tools do
+  weston qt6-wayland                   # a Wayland desktop: the compositor's headless back end, Qt's client
+  libxfixes3 adwaita-icon-theme        # reading which pointer X shows, named by a cursor theme
 )
 
 # The Windows build and its tests under Wine (scripts/test_windows.sh). Only 64-bit Wine is

@@ -23,6 +23,7 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QUrl>
@@ -200,11 +201,14 @@ void frmMain::Form_Resize() {
 // which a frame thicker than the margins allow for would overrun. Without a frame (no window
 // manager, Wayland without server decorations) the margins would leave an empty band beside
 // and under the pane instead: it then stands one pixel from the client area's right and
-// bottom edges, where the platform's usual frame puts it.
+// bottom edges, where the platform's usual frame puts it. On Wayland the frame Qt reports is
+// the one it draws itself, known only once the window is shown: it counts as no frame, or
+// the pane would change size at the first resize after start.
 void frmMain::sizePane() {
     const QPoint place = txtMain->pos();
     const QSize inside = QSize(width() - place.x(), height() - place.y()).expandedTo({0, 0});
-    const bool framed = frameGeometry().size() != size();
+    const bool ownFrame = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    const bool framed = !ownFrame && frameGeometry().size() != size();
     const QSize wanted = framed ? twipsToPixels(*this, outerSizeTwips() - MainLayout::PaneMargins)
                                 : inside - QSize(1, 1);
     txtMain->resize(wanted.boundedTo(inside).expandedTo({0, 0}));

@@ -3,16 +3,21 @@
 # configuration of the table below, checks from the real window's pixels and geometry that
 # every caption fits its control, that the pane's size is what the client area gives it after
 # start, a resize and three hide/show round trips, that a message box's title is shown whole
-# and that the About box's texts stand out from their background. Then, plainly, starts it
+# and that the About box's texts stand out from their background; the Wayland row runs the
+# program under weston's headless back end instead, driven through AT-SPI and measured in the
+# compositor's screenshots (wayland_driver.py). Then, plainly, starts it
 # with no file, opens a file with LF line ends through the Open dialog, fixes it, saves it,
 # and checks the bytes on disk; then does the same with a file named outside ASCII given on
 # the command line, with the locale unset and with LANG=C; and checks that arguments
-# Qt would take for its own options name files. Screenshots go to the output folder.
-# Usage: open_fix_save_e2e.sh PROGRAM OUTPUT_FOLDER   (exit 77: skipped)
+# Qt would take for its own options name files; and reads the pointer with XFixes while a
+# large file loads and after. Screenshots go to the output folder.
+# Usage: open_fix_save_e2e.sh PROGRAM OUTPUT_FOLDER   (exit 77: skipped; where only weston
+# cannot start, after every other check has passed)
 set -euo pipefail
 program=$1
 out=$2
 pixels="$(dirname "$0")/window_pixels.py"
+cursor="$(dirname "$0")/../../support/x_cursor.py"
 for tool in xvfb-run xdotool import xwininfo xprop python3; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
@@ -30,11 +35,12 @@ configurations=(
   "plain    none            -                  100               light"
   "framed   openbox         -                  100               light"
   "desktop  openbox         11                 150               dark"
+  "wayland  weston          -                  100               light"
 )
 mkdir -p "$out"
 work=$(mktemp -d)
-pid='' wm=''
-trap 'kill $pid $wm 2>/dev/null || true; rm -rf "$work"' EXIT
+pid='' wm='' compositor=''
+trap 'kill $pid $wm $compositor 2>/dev/null || true; rm -rf "$work"' EXIT
 printf 'first\nsecond\n\nlast line\n' > "$work/a.txt"
 
 unset XDG_CURRENT_DESKTOP QT_QPA_PLATFORMTHEME QT_SCALE_FACTOR
@@ -164,6 +170,42 @@ title_ink() {
   python3 "$pixels" ink-width "$work/shot.ppm" $((CX - FL + 2)) $((CY - FT + 2)) $((CW + FL + FR - 4)) $((FT - 4))
 }
 
+# The Wayland row: weston's headless back end, drawing with pixman (by default it draws nothing,
+# and a screenshot then never comes), with the debug protocol through which weston-screenshooter
+# takes the compositor's own image, and no idle time (an idle output is not repainted, and a
+# screenshot waits for a repaint). The desktop is one plain colour with no panel, so that
+# whatever is not that colour is the window. Where weston cannot start, $unstarted says why.
+unstarted=''
+wayland_row() {
+  local tool python runtime="$work/runtime-$config" socket="norvane-e2e-$$"
+  for tool in weston weston-screenshooter dbus-run-session convert; do
+    command -v "$tool" >/dev/null || { unstarted="$tool is not installed"; return; }
+  done
+  # Debian's Python, which holds python3-pyatspi, whatever other Python comes first on PATH.
+  python=$(command -v /usr/bin/python3 python3 | head -n 1)
+  "$python" -c 'import pyatspi' 2>/dev/null || { unstarted="python3-pyatspi is not installed"; return; }
+  mkdir -m 700 "$runtime"
+  printf '[shell]\nbackground-color=0xff204060\npanel-position=none\n' > "$work/weston.ini"
+  XDG_RUNTIME_DIR=$runtime weston --backend=headless-backend.so --use-pixman --debug --idle-time=0 \
+    --socket="$socket" --config="$work/weston.ini" --width=1024 --height=768 --log="$work/weston.log" &
+  compositor=$!
+  listening_or_gone() { [ -S "$runtime/$socket" ] || ! kill -0 "$compositor" 2>/dev/null; }
+  wait_until listening_or_gone || true
+  if ! [ -S "$runtime/$socket" ] || ! kill -0 "$compositor" 2>/dev/null; then
+    unstarted="weston cannot start: $(tail -n 3 "$work/weston.log" 2>/dev/null | tr '\n' ' ')"
+    kill "$compositor" 2>/dev/null || true
+    wait "$compositor" 2>/dev/null || true
+    compositor=''
+    return
+  fi
+  XDG_RUNTIME_DIR=$runtime WAYLAND_DISPLAY=$socket dbus-run-session -- \
+    "$python" "$(dirname "$0")/wayland_driver.py" "$program" "$out" "$config" "${captions[@]}" ||
+    fail "the checks under weston failed"
+  kill "$compositor"
+  wait "$compositor" 2>/dev/null || true
+  compositor=''
+}
+
 for row in "${configurations[@]}"; do
   read -r config manager font scale colours <<<"$row"
   echo "== configuration $config: window manager $manager, font $font pt, scale $scale%, $colours colours"
@@ -185,6 +227,11 @@ general="DejaVu Sans,${font/-/9},-1,5,400,0,0,0,0,0,0,0,0,0,0,1"
 fixed="DejaVu Sans Mono,${font/-/9},-1,5,400,0,0,0,0,0,0,0,0,0,0,1"
 CONF
     export QT_QPA_PLATFORMTHEME=qt6ct
+  fi
+  if [ "$manager" = weston ]; then
+    wayland_row
+    [ -z "$unstarted" ] || echo "skipped: $unstarted"
+    continue
   fi
   reference_ink=''
   if [ "$manager" = openbox ]; then
@@ -244,7 +291,7 @@ done
 unset QT_SCALE_FACTOR QT_QPA_PLATFORMTHEME XDG_CONFIG_HOME
 scale=100
 [ "$failures" -eq 0 ] || { echo "$failures desktop checks failed"; exit 1; }
-echo "in every configuration: captions fit, the pane follows the window, titles and texts are readable"
+echo "in every configuration${unstarted:+ but Wayland}: captions fit, the pane follows the window, titles and texts are readable"
 
 "$program" &
 pid=$!
@@ -331,3 +378,57 @@ shot 6-qt-options
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 echo "took -reverse and -platform offscreen a.txt as file names, on this display"
+
+# The pointer over the window while a file loads is the busy one; once the file is read, the
+# pane's I-beam and the arrow beside it. XFixes tells which cursor the server shows by the name
+# the program asked the cursor theme for; x_cursor.py watches it from before the program starts,
+# with the title of the window under the pointer. The file is large enough that the load is
+# seen: when it ends before the pointer is over the window, the file is doubled and read again.
+[ -d /usr/share/icons/Adwaita/cursors ] || { echo "skipped: the Adwaita cursor theme is not installed"; exit 77; }
+export XCURSOR_THEME=Adwaita XCURSOR_SIZE=24
+busy='left_ptr_watch|progress|half-busy|watch|wait|00000000000000020006000e7e9ffc3f|08e8e1c95fe2fc01f976f1e063a24ccd|3ecb610c1bf2410f44200f48c40d3599'
+ibeam='text|xterm|ibeam' arrow='left_ptr|default|arrow|top_left_arrow|left_arrow'
+loading="Norvane v2.1 - [No File]" loaded="Norvane v2.1 - [big.txt]"
+watcher=''
+trap 'kill $pid $wm $compositor $watcher 2>/dev/null || true; rm -rf "$work"' EXIT
+# Whether the watcher saw one of the cursors NAMES (a|b) over the window titled TITLE: last
+# (pointer_is) or ever (pointer_was).
+seen_in() {
+  awk -F '\t' -v names="^($2)\$" -v title="$3" '$1 ~ names && $2 == title { found = 1 } END { exit !found }' "$1"
+}
+pointer_was() { seen_in "$work/cursors" "$@"; }
+pointer_is() { tail -n 1 "$work/cursors" | seen_in - "$@"; }
+watching() { [ -s "$work/cursors" ] || ! kill -0 "$watcher" 2>/dev/null; }
+for megabytes in 1024 2048 4096; do
+  head -c "${megabytes}M" < <(yes 'a line of text that ends in a bare line feed, as files from Unix do') > "$work/big.txt"
+  python3 "$cursor" > "$work/cursors" &
+  watcher=$!
+  wait_until watching || true
+  [ -s "$work/cursors" ] || { echo "x_cursor.py reads no pointer"; exit 1; }
+  "$program" "$work/big.txt" &
+  pid=$!
+  window=$(wait_window '^Norvane v2\.1 - \[No File\]$')
+  measure "$window"
+  xdotool mousemove $((CX + $(px 4000))) $((CY + $(px 1500)))  # over the pane
+  wait_window '^Norvane v2\.1 - \[big\.txt\]$' >/dev/null
+  wait_until pointer_is "$ibeam" "$loaded" || true
+  xdotool mousemove $((CX + $(px 800))) $((CY + $(px 3600)))  # below the buttons
+  wait_until pointer_is "$arrow" "$loaded" || true
+  kill "$pid" "$watcher" 2>/dev/null || true
+  wait "$pid" "$watcher" 2>/dev/null || true
+  pid='' watcher=''
+  pointer_was '.*' "$loading" && break
+  echo "the load of $megabytes MB ended before the pointer was over the window"
+done
+rm -f "$work/big.txt"
+echo "pointers seen:"; sed 's/^/  /' "$work/cursors"
+pointer_was '.*' "$loading" || { echo "no load was seen, even of $megabytes MB"; exit 1; }
+pointer_was "$busy" "$loading" || { echo "no busy pointer over the window while it loaded"; exit 1; }
+pointer_was "$ibeam" "$loaded" || { echo "once the file was read, the pointer over the pane is not the I-beam"; exit 1; }
+pointer_is "$arrow" "$loaded" || { echo "once the file was read, the pointer beside the pane is not the arrow"; exit 1; }
+echo "while the file loaded the pointer was busy; then the I-beam over the pane and the arrow beside it"
+
+if [ -n "$unstarted" ]; then
+  echo "skipped: the Wayland configuration, as $unstarted (every other check passed)"
+  exit 77
+fi

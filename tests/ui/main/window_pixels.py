@@ -16,25 +16,49 @@ import sys
 from collections import Counter
 
 
+class Shot:
+    """A screenshot: its size, and pixel(x, y) for the colour at a point as (r, g, b)."""
+
+    def __init__(self, path):
+        with open(path, "rb") as f:
+            data = f.read()
+        fields, pos = [], 0
+        while len(fields) < 4:  # magic, width, height, maximum, with comments between
+            while data[pos:pos + 1].isspace():
+                pos += 1
+            if data[pos:pos + 1] == b"#":
+                pos = data.index(b"\n", pos)
+                continue
+            end = pos
+            while not data[end:end + 1].isspace():
+                end += 1
+            fields.append(data[pos:end])
+            pos = end
+        assert fields[0] == b"P6" and fields[3] == b"255", "an 8-bit binary PPM"
+        self.width, self.height = int(fields[1]), int(fields[2])
+        self.rows = data[pos + 1:]
+
+    def pixel(self, x, y):
+        at = 3 * (y * self.width + x)
+        return tuple(self.rows[at:at + 3])
+
+    def bounds(self, background):
+        """The smallest box (left, top, right, bottom) holding every pixel not of the background."""
+        stride = 3 * self.width
+        plain = bytes(background) * self.width
+        left, top, right, bottom = self.width, self.height, -1, -1
+        for y in range(self.height):
+            row = self.rows[y * stride:(y + 1) * stride]
+            if row == plain:
+                continue
+            columns = [x for x in range(self.width) if row[3 * x:3 * x + 3] != plain[:3]]
+            left, right = min(left, columns[0]), max(right, columns[-1])
+            top, bottom = min(top, y), y
+        return left, top, right, bottom
+
+
 def read_ppm(path):
-    with open(path, "rb") as f:
-        data = f.read()
-    fields, pos = [], 0
-    while len(fields) < 4:  # magic, width, height, maximum, with comments between
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos)
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    assert fields[0] == b"P6" and fields[3] == b"255", "an 8-bit binary PPM"
-    width = int(fields[1])
-    pixels = data[pos + 1:]
-    return lambda x, y: tuple(pixels[3 * (y * width + x):3 * (y * width + x) + 3])
+    return Shot(path).pixel
 
 
 def luminance(colour):
