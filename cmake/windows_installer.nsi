@@ -47,6 +47,9 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${COPYRIGHT}"
 !insertmacro MUI_PAGE_WELCOME
 ; The GPL grants rights and asks nothing of who runs the program: the page informs, and
 ; goes on with Next instead of asking the user to agree.
+!define MUI_PAGE_HEADER_TEXT "Licence"
+!define MUI_PAGE_HEADER_SUBTEXT "Norvane ${VERSION} is free software under the GNU General Public License."
+!define MUI_LICENSEPAGE_TEXT_TOP "Press Page Down to see the rest of the licence."
 !define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
 !define MUI_LICENSEPAGE_TEXT_BOTTOM "You may use Norvane without accepting this licence; it sets the terms for copying, changing and passing it on."
 !insertmacro MUI_PAGE_LICENSE "${LICENCE}"
