@@ -16,9 +16,11 @@ What the libraries hold is read off them: every object in the installed static l
 (lib/*.a, plugins/*/*.a) and object folders is matched by name to the source file it was
 compiled from, and every file those include, transitively, counts as built in. Each file
 that rcc compiled into a resource object counts too. A component's qt_attribution.json
-covers its own folder, or only the files its "Path" or "Files" name there. The scan reads
-#include lines whatever the conditions around them, so it may count a component that a
-feature test left out, never miss one that went in.
+covers its own folder, or only the files its "Path" or "Files" name there. The scan leaves
+out an #include only in a branch it can tell is left out on Windows in this configuration
+(a feature test, an operating system macro or a macro that the installed qt*-config headers
+define, alone or negated); it takes every other branch, so it may count a component the
+build left out, never miss one that went in.
 
 Usage: scripts/qt_notices.py SOURCE_DIR INSTALL_PREFIX QT_VERSION OUTPUT_DIR
 Standard library only.
