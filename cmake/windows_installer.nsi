@@ -1,8 +1,13 @@
-; The Windows installer: puts Norvane.exe into Program Files for all users, with a Start-menu
-; entry and an uninstaller that Windows lists among the installed programs. Uninstalling
-; removes all of it. Built by cmake/windows_package.cmake, which runs
-;   makensis -DPROGRAM=...\Norvane.exe -DRECORD=...\version_record.h -DICON=...\norvane.ico
-;            -DVERSION=2.1.0 -DOUTPUT=...\Norvane-2.1.0-win64-setup.exe windows_installer.nsi
+; The Windows installer: shows Norvane's licence, puts Norvane.exe and the licence texts
+; into Program Files for all users, with a Start-menu entry and an uninstaller that Windows
+; lists among the installed programs. Uninstalling removes all of it. Built by
+; cmake/windows_package.cmake, which runs
+;   makensis -DPROGRAM=...\Norvane.exe -DLICENCE=...\COPYING.txt
+;            -DTEXTS=...\windows_release_texts.nsh -DRECORD=...\version_record.h
+;            -DICON=...\norvane.ico -DVERSION=2.1.0 -DOUTPUT=...\Norvane-2.1.0-win64-setup.exe
+;            windows_installer.nsi
+; TEXTS defines the macros INSTALL_TEXTS and UNINSTALL_TEXTS, which install and remove the
+; licence texts of the release folder.
 ; "/S" installs and uninstalls without asking.
 Unicode true
 Target amd64-unicode
@@ -34,11 +39,20 @@ VIAddVersionKey /LANG=1033 "CompanyName" "${COMPANY}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "${COPYRIGHT}"
 
 !include "MUI2.nsh"
+!include "${TEXTS}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Norvane.exe"
 !define MUI_WELCOMEPAGE_TEXT "This installs Norvane ${VERSION}, which repairs text files whose lines end in a bare LF so that every line ends in CR LF.$\r$\n$\r$\nNorvane is free software under the GNU General Public License, version 3 or later.$\r$\n$\r$\n$_CLICK"
 !insertmacro MUI_PAGE_WELCOME
+; The GPL grants rights and asks nothing of who runs the program: the page informs, and
+; goes on with Next instead of asking the user to agree.
+!define MUI_PAGE_HEADER_TEXT "Licence"
+!define MUI_PAGE_HEADER_SUBTEXT "Norvane ${VERSION} is free software under the GNU General Public License."
+!define MUI_LICENSEPAGE_TEXT_TOP "Press Page Down to see the rest of the licence."
+!define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "You may use Norvane without accepting this licence; it sets the terms for copying, changing and passing it on."
+!insertmacro MUI_PAGE_LICENSE "${LICENCE}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -50,6 +64,7 @@ Section "Norvane"
   SetShellVarContext all
   SetOutPath "$INSTDIR"
   File "${PROGRAM}"
+  !insertmacro INSTALL_TEXTS
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   CreateShortcut "$SMPROGRAMS\Norvane.lnk" "$INSTDIR\Norvane.exe"
 
@@ -69,6 +84,7 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\Norvane.lnk"
   Delete "$INSTDIR\Norvane.exe"
   Delete "$INSTDIR\Uninstall.exe"
+  !insertmacro UNINSTALL_TEXTS
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

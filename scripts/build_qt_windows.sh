@@ -8,6 +8,12 @@
 #                                           cores, up to 2 hours on 2 busy ones)
 #   scripts/build_qt_windows.sh --prefix    only prints the folder it is, or would be, in
 #
+# Beside Qt the folder holds notices/: the licence notices that a program linking this Qt
+# owes (THIRD-PARTY-NOTICES.txt and Qt's licence texts in LICENSES/), which
+# scripts/qt_notices.py gathers from the source that was built. A Qt built before the
+# notices were gathered gets them on the next run, from its source fetched again, without
+# being built again.
+#
 # The folder is ${NORVANE_QT_WINDOWS_CACHE:-~/.cache/norvane}/qt6-windows-VERSION-KEY, KEY
 # standing for everything that changes the result: the qt6-base version, the cross
 # compiler's and the host tools' package versions, the toolchain file, the configure
@@ -68,7 +74,9 @@ if [ "${1:-}" = --prefix ]; then
   echo "$prefix"
   exit 0
 fi
-if [ -f "$prefix/lib/cmake/Qt6/Qt6Config.cmake" ]; then
+qt_built=0
+[ -f "$prefix/lib/cmake/Qt6/Qt6Config.cmake" ] && qt_built=1
+if [ $qt_built = 1 ] && [ -f "$prefix/notices/THIRD-PARTY-NOTICES.txt" ]; then
   echo "build_qt_windows: Qt $upstream_version for Windows is already built in $prefix"
   exit 0
 fi
@@ -83,12 +91,17 @@ started=$(date +%s)
 step() {
   echo "build_qt_windows: [$(( ($(date +%s) - started) / 60 )) min] $*"
 }
-step "building Qt $upstream_version for 64-bit Windows into $prefix;" \
-  "this takes about 15 minutes on 2 idle cores, up to 2 hours on 2 busy ones" \
-  "(NORVANE_QT_WINDOWS_JOBS=$jobs jobs, niceness $(nice)) and is done once"
+if [ $qt_built = 1 ]; then
+  step "Qt $upstream_version for Windows is built in $prefix but lacks its licence notices;" \
+    "gathering them from its source (Qt is not built again)"
+else
+  step "building Qt $upstream_version for 64-bit Windows into $prefix;" \
+    "this takes about 15 minutes on 2 idle cores, up to 2 hours on 2 busy ones" \
+    "(NORVANE_QT_WINDOWS_JOBS=$jobs jobs, niceness $(nice)) and is done once"
+fi
 
 work=$cache_root/qt6-windows-work-$key
-rm -rf "$work" "$prefix.partial"
+rm -rf "$work" "$prefix.partial" "$prefix/notices.partial"
 mkdir -p "$work/apt/lists/partial" "$work/apt/archives/partial" "$work/apt/sources.list.d"
 trap 'status=$?; [ $status -eq 0 ] || echo "build_qt_windows: failed; its files are in $work" >&2' EXIT
 
@@ -126,6 +139,20 @@ for patch_file in "${patches[@]}"; do
     { cat "$work/patch.log" >&2; exit 1; }
 done
 
+# The notices of the Qt installed in the folder $1, gathered into $1/notices.
+gather_notices() {
+  step "gathering the licence notices of the Qt in $1"
+  python3 scripts/qt_notices.py "$source_dir" "$1" "$upstream_version" "$1/notices.partial" >"$work/notices.log" ||
+    { cat "$work/notices.log" >&2; exit 1; }
+  mv "$1/notices.partial" "$1/notices"
+}
+if [ $qt_built = 1 ]; then
+  gather_notices "$prefix"
+  rm -rf "$work"
+  step "done: the notices are in $prefix/notices"
+  exit 0
+fi
+
 step "configuring (the host tools moc, rcc and uic are Debian's, from /usr)"
 cmake -S "$source_dir" -B "$work/build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
@@ -159,6 +186,7 @@ fi
 
 step "installing"
 cmake --install "$work/build" >"$work/install.log" 2>&1 || { tail -n 30 "$work/install.log" >&2; exit 1; }
+gather_notices "$prefix.partial"
 mv "$prefix.partial" "$prefix"
 rm -rf "$work"
 step "done: Qt for Windows is in $prefix ($(du -sh "$prefix" | cut -f1))"

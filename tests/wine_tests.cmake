@@ -37,12 +37,12 @@ endfunction()
 find_program(NORVANE_LOCALEDEF localedef REQUIRED)
 set(NORVANE_LOCALE_DIR ${PROJECT_BINARY_DIR}/locales)
 add_test(NAME wine_locales
-  COMMAND sh -c "[ -d \"$1/ru_RU.UTF-8\" ] || { mkdir -p \"$1\" && \"$0\" -i ru_RU -f UTF-8 \"$1/ru_RU.UTF-8\"; }"
+  COMMAND sh -c "for locale in ru_RU ja_JP; do [ -d \"$1/$locale.UTF-8\" ] || { mkdir -p \"$1\" && \"$0\" -i $locale -f UTF-8 \"$1/$locale.UTF-8\"; } || exit 1; done"
     ${NORVANE_LOCALEDEF} ${NORVANE_LOCALE_DIR})
 set_tests_properties(wine_locales PROPERTIES FIXTURES_SETUP wine_locales)
 
 # Makes the test `name` run in the Wine prefix in `locale`, one of those made above
-# (ru_RU.UTF-8: ANSI code page 1251).
+# (ru_RU.UTF-8: ANSI code page 1251; ja_JP.UTF-8: 932, Shift-JIS).
 function(norvane_run_under_wine_in_locale name locale)
   norvane_run_under_wine(${name})
   set_tests_properties(${name} PROPERTIES

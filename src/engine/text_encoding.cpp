@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <unordered_map>
 
 namespace norvane {
 namespace {
@@ -73,10 +74,37 @@ char* writeUtf8(char* out, char32_t codePoint) {
     return out;
 }
 
-// A byte of legacy text, as the system's legacy code page reads it.
-DecodedCharacter decodeLegacy(unsigned byte) {
-    const char32_t c = platform::legacyCodePage()[byte];
+// The number of units of the legacy character that starts with `lead`, `next` being the unit
+// after it where there is one.
+std::size_t legacyLength(const platform::LegacyCodePage& codePage, unsigned lead, std::optional<unsigned> next) {
+    return codePage.leads[lead] && next && codePage.pair(lead, *next) != Replacement ? 2 : 1;
+}
+
+// The character of legacy text at the start of `units`, as the system's legacy code page reads it.
+DecodedCharacter decodeLegacy(std::span<const char> units) {
+    const platform::LegacyCodePage& codePage = platform::legacyCodePage();
+    const unsigned lead = byteAt(units, 0);
+    if (codePage.doubleByte() && units.size() > 1 && legacyLength(codePage, lead, byteAt(units, 1)) == 2)
+        return {codePage.pair(lead, byteAt(units, 1)), 2, true};
+    const char32_t c = codePage.bytes[lead];
     return {c, 1, c != Replacement};
+}
+
+// The units of legacy text that stand for each character: the lowest, where the code page
+// has more than one form of a character (single bytes before pairs).
+const std::unordered_map<char32_t, std::string>& legacyEncodings() {
+    static const std::unordered_map<char32_t, std::string> encodings = [] {
+        const platform::LegacyCodePage& codePage = platform::legacyCodePage();
+        std::unordered_map<char32_t, std::string> result;
+        for (unsigned byte = 0; byte < codePage.bytes.size(); ++byte)
+            if (const char32_t c = codePage.bytes[byte]; c != Replacement)
+                result.emplace(c, std::string(1, static_cast<char>(byte)));
+        for (std::size_t pair = 0; pair < codePage.pairs.size(); ++pair)
+            if (const char32_t c = codePage.pairs[pair]; c != Replacement)
+                result.emplace(c, std::string{static_cast<char>(pair >> 8), static_cast<char>(pair & 0xFF)});
+        return result;
+    }();
+    return encodings;
 }
 
 bool isSurrogate(char32_t c) { return inRange(c, 0xD800, 0xDFFF); }
@@ -104,6 +132,30 @@ std::size_t nextNonAscii(std::span<const char> bytes, std::size_t i) {
 
 }  // namespace
 
+bool isOneUnitEach(TextEncoding encoding) {
+    return encoding == TextEncoding::Legacy && !platform::legacyCodePage().doubleByte();
+}
+
+bool isDoubleByteLegacy(TextEncoding encoding) {
+    return encoding == TextEncoding::Legacy && platform::legacyCodePage().doubleByte();
+}
+
+std::size_t legacyCharacterStart(const std::function<char(std::size_t)>& unitAt, std::size_t from,
+                                 std::size_t position, std::size_t end) {
+    const platform::LegacyCodePage& codePage = platform::legacyCodePage();
+    const auto unit = [&](std::size_t i) { return static_cast<unsigned char>(unitAt(i)); };
+    // A unit that is no lead byte ends a character, alone or as a second byte: the walk
+    // starts behind the nearest one.
+    std::size_t at = position;
+    while (at > from && codePage.leads[unit(at - 1)]) --at;
+    for (;;) {
+        const std::size_t length =
+            legacyLength(codePage, unit(at), at + 1 < end ? std::optional<unsigned>(unit(at + 1)) : std::nullopt);
+        if (at + length > position) return at;
+        at += length;
+    }
+}
+
 bool isValidUtf8(std::span<const char> bytes) {
     if (const std::optional<bool> valid = isValidUtf8ByBlocks(bytes)) return *valid;
     for (std::size_t i = nextNonAscii(bytes, 0); i < bytes.size(); i = nextNonAscii(bytes, i)) {
@@ -117,7 +169,7 @@ bool isValidUtf8(std::span<const char> bytes) {
 DecodedCharacter decodeCharacter(TextEncoding encoding, std::span<const char> units) {
     switch (encoding) {
     case TextEncoding::Legacy:
-        return decodeLegacy(byteAt(units, 0));
+        return decodeLegacy(units);
     case TextEncoding::Utf8:
         return decodeUtf8(units, false);
     case TextEncoding::Utf16LittleEndian:
@@ -130,10 +182,10 @@ DecodedCharacter decodeCharacter(TextEncoding encoding, std::span<const char> un
 std::optional<std::string> encodeCharacter(TextEncoding encoding, char32_t codePoint) {
     if (codePoint > 0x10FFFF || isSurrogate(codePoint)) return std::nullopt;
     if (encoding == TextEncoding::Legacy) {
-        const platform::CodePageTable& table = platform::legacyCodePage();
-        for (unsigned byte = 0; byte < table.size(); ++byte)
-            if (table[byte] == codePoint && codePoint != Replacement) return std::string(1, static_cast<char>(byte));
-        return std::nullopt;
+        if (codePoint == Replacement) return std::nullopt;
+        const auto& encodings = legacyEncodings();
+        const auto found = encodings.find(codePoint);
+        return found == encodings.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
     char units[4];
     return std::string(units, writeUtf8(units, codePoint));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -8,8 +9,9 @@
 
 // How a document's characters are stored and written. The document always holds its text
 // as 8-bit units: a UTF-8 file as its own bytes, a legacy file as its own bytes (one
-// character each), and a UTF-16 file converted to the 8-bit form of UTF-16 (UTF-8 that
-// also carries unpaired surrogates), so that every file is written back byte for byte.
+// character each, or one or two in a double-byte code page), and a UTF-16 file converted to
+// the 8-bit form of UTF-16 (UTF-8 that also carries unpaired surrogates), so that every
+// file is written back byte for byte.
 namespace norvane {
 
 enum class TextEncoding {
@@ -42,6 +44,21 @@ inline constexpr std::size_t MaxTrail = MaxCharacterUnits - 1;
 // encoding but Legacy is UTF-8 in this respect.
 constexpr bool isUtf8Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
 
+// Whether every stored unit of `encoding` is a character of its own: legacy text in a
+// single-byte code page.
+bool isOneUnitEach(TextEncoding encoding);
+
+// Whether `encoding` is legacy text in a double-byte code page. Its second bytes take
+// values of lead bytes and of ASCII too, so a character's start can't be told from the
+// units around it alone: see legacyCharacterStart.
+bool isDoubleByteLegacy(TextEncoding encoding);
+
+// The start of the character of double-byte legacy text that holds the unit at `position`
+// (< `end`, the end of the text). `unitAt` gives the unit at an offset; `from` is a
+// character start at or before `position`, such as the start of its line.
+std::size_t legacyCharacterStart(const std::function<char(std::size_t)>& unitAt, std::size_t from,
+                                 std::size_t position, std::size_t end);
+
 struct DecodedCharacter {
     char32_t codePoint = 0;  // U+FFFD where the units do not form a character
     std::size_t length = 1;  // units taken, at least one
@@ -49,7 +66,11 @@ struct DecodedCharacter {
 };
 
 // Decodes the character at the start of `units` (not empty), as the document stores text of
-// `encoding`. An unpaired surrogate of a UTF-16 file decodes as itself.
+// `encoding`. An unpaired surrogate of a UTF-16 file decodes as itself. In a double-byte
+// code page a lead byte and the byte after it are one character where the code page defines
+// that pair; a lead byte without one (at the end of `units`, or before a byte that makes no
+// character with it) is a unit of its own that stands for no character (U+FFFD, not valid),
+// and the byte after it is read anew.
 DecodedCharacter decodeCharacter(TextEncoding encoding, std::span<const char> units);
 
 // The units that store `codePoint` in a document of `encoding`, or nothing when that

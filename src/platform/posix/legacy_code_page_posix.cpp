@@ -3,6 +3,9 @@
 namespace norvane::platform {
 
 // POSIX systems name no legacy code page; Windows-1252 is the one most text files come in.
-const CodePageTable& legacyCodePage() { return windows1252(); }
+const LegacyCodePage& legacyCodePage() {
+    static const LegacyCodePage codePage{windows1252(), {}, {}};
+    return codePage;
+}
 
 }  // namespace norvane::platform

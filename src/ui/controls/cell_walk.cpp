@@ -29,7 +29,7 @@ Cell walkUnits(TextEncoding encoding, std::span<const char> units, Cell from, st
     std::size_t offset = from.position;
     std::uint64_t column = from.column;
     endOffset = std::min(endOffset, units.size());
-    const bool oneUnitEach = encoding == TextEncoding::Legacy;
+    const bool oneUnitEach = isOneUnitEach(encoding);
     while (offset < endOffset) {
         if (offset + 8 <= endOffset && endColumn >= column && endColumn - column >= 8 &&
             plainWord(units.data() + offset)) {

@@ -15,9 +15,19 @@ std::size_t lastAtOrBefore(const std::vector<T>& values, T value) {
 
 // The first character boundary at or after `offset` of the line's text in [start, end): a unit
 // that continues no sequence starts a character, and so does the unit behind a whole one.
+// Double-byte legacy text is walked from the last unit behind `offset` that ends a character.
 std::size_t characterBoundaryFrom(const Document& document, std::size_t start, std::size_t end, std::size_t offset) {
     const TextEncoding encoding = document.format().encoding;
-    if (encoding == TextEncoding::Legacy) return offset;
+    if (isOneUnitEach(encoding) || offset >= end - start) return offset;
+    if (isDoubleByteLegacy(encoding)) {
+        const auto unitAt = [&](std::size_t i) { return document.at(start + i); };
+        const std::size_t at = legacyCharacterStart(unitAt, 0, offset, end - start);
+        if (at == offset) return offset;
+        char units[2];
+        units[0] = unitAt(at);
+        units[1] = unitAt(at + 1);  // the character holds `offset`, behind `at`: two units
+        return at + decodeCharacter(encoding, {units, 2}).length;
+    }
     const std::size_t from = offset > MaxTrail ? offset - MaxTrail : 0;
     char units[2 * MaxCharacterUnits];
     const std::size_t count = std::min(end - start - from, sizeof units);

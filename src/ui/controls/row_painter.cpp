@@ -113,7 +113,7 @@ private:
             const auto unit = static_cast<unsigned char>(units[offset]);
             const DecodedCharacter c = unit < 0x80 ? DecodedCharacter{unit, 1, true}
                                                    : decodeCharacter(encoding, std::span(units).subspan(offset));
-            const std::uint64_t next = encoding == TextEncoding::Legacy && c.codePoint != '\t'
+            const std::uint64_t next = isOneUnitEach(encoding) && c.codePoint != '\t'
                                            ? at.column + 1
                                            : columnAfter(c.codePoint, at.column);
             if ((at.column >= limit && next > at.column) || row.size() >= maxCharacters) break;

@@ -54,7 +54,10 @@ struct Line {
     // before it that begins a character reaching exactly to `position`, else the unit
     // right before.
     std::size_t unitBefore(std::size_t position) const {
-        if (document.format().encoding != TextEncoding::Legacy) {
+        const TextEncoding encoding = document.format().encoding;
+        if (isDoubleByteLegacy(encoding))
+            return legacyCharacterStart([&](std::size_t i) { return document.at(i); }, start, position - 1, end);
+        if (encoding != TextEncoding::Legacy) {
             const std::size_t reach = std::min(MaxCharacterUnits, position - start);
             for (std::size_t back = 1; back <= reach; ++back) {
                 if (isUtf8Continuation(document.at(position - back))) continue;

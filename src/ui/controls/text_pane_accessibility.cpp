@@ -21,6 +21,12 @@ bool isContinuation(const Document& document, std::size_t position) {
     return document.format().encoding != TextEncoding::Legacy && isUtf8Continuation(document.at(position));
 }
 
+// The start of the character that holds the unit at `position` (< the document's size) of
+// double-byte legacy text.
+std::size_t legacyStart(const Document& document, std::size_t position) {
+    return legacyCharacterStart([&](std::size_t i) { return document.at(i); }, 0, position, document.size());
+}
+
 // The part of the document handed to assistive technology.
 struct TextWindow {
     const Document& document;
@@ -35,6 +41,10 @@ struct TextWindow {
                                      document.size() - TextLimit);
         std::size_t end = start + TextLimit;
         // Whole characters only: a character's continuation units go with it.
+        if (isDoubleByteLegacy(document.format().encoding)) {
+            if (legacyStart(document, start) < start) ++start;  // behind the second byte
+            if (end < document.size()) end = legacyStart(document, end);
+        }
         for (int i = 0; i < 3 && isContinuation(document, start); ++i) ++start;
         for (int i = 0; i < 3 && end < document.size() && isContinuation(document, end); ++i) --end;
         return {document, start, end};

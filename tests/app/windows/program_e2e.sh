@@ -253,15 +253,20 @@ stop
 # Started from the command line: the title, fixing and the bytes saved. Each row: the file's
 # name, its bytes, the locale Wine runs in, the title, the pane's text as copied (the Windows
 # clipboard's line break is CR LF, so a bare LF gains a CR, and no more), the bytes
-# saved. In the Russian locale the ANSI code page is 1251. Ideographs and an emoji send the
+# saved, and, where given, keys that select from the end back by characters and the text
+# they select. In the Russian locale the ANSI code page is 1251; in the Japanese one it is
+# 932, Shift-JIS, where a character takes one byte or two: the second byte of 本 is '{' and
+# of 表 '\' (stepping back must not stop on them), and a lead byte that has no second byte
+# (0x82 at the end) shows as U+FFFD and is saved as it was. Ideographs and an emoji send the
 # pane to the fallback fonts: the CJK font and the colour emoji font.
 rows=(
   "a b.txt|a\nb|C.UTF-8|a b.txt|a\r\nb|a\r\nb\r\n"
   "faces.txt|\xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80\nok|C.UTF-8|faces.txt|日本 😀\r\nok|\xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80\r\nok\r\n"
   "привет.txt|\xcf\xf0\xe8\xe2\xe5\xf2\n\xec\xe8\xf0|ru_RU.UTF-8|привет.txt|Привет\r\nмир|\xcf\xf0\xe8\xe2\xe5\xf2\r\n\xec\xe8\xf0\r\n"
+  "日本.txt|\x93\xfa\x96\x7b\x8c\xea\n\x95\x5c\x8e\xa6 \xb1\x82|ja_JP.UTF-8|日本.txt|日本語\r\n表示 ｱ\xef\xbf\xbd|\x93\xfa\x96\x7b\x8c\xea\r\n\x95\x5c\x8e\xa6 \xb1\x82\r\n|ctrl+End shift+Left shift+Left shift+Left shift+Left shift+Left|表示 ｱ\xef\xbf\xbd"
 )
 for row in "${rows[@]}"; do
-  IFS='|' read -r name bytes locale title pane saved <<<"$row"
+  IFS='|' read -r name bytes locale title pane saved keys selected <<<"$row"
   echo "== command line \"C:\\with space\\$name\" in $locale"
   printf "$bytes" >"$folder/$name"
   start LC_ALL="$locale" LANG="$locale" LOCPATH="$locales" -- "$program" "C:\\with space\\$name"
@@ -272,6 +277,11 @@ for row in "${rows[@]}"; do
   text=$(copied "$window" "ctrl+a ctrl+c")
   expected=$(printf "$pane" | sed 's/\r/\\r/g')
   [ "$text" = "$expected" ] || fail "the pane shows '$text', not '$expected'"
+  if [ -n "$keys" ]; then
+    text=$(copied "$window" "$keys ctrl+c")
+    expected=$(printf "$selected")
+    [ "$text" = "$expected" ] || fail "$keys selects '$text', not '$expected'"
+  fi
   fix_file
   wait_window '^Norvane v2\.1 - \[.*\] - Fixed$' >/dev/null
   title_is "Norvane v2.1 - [$name] - Fixed"
