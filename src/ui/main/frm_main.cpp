@@ -7,12 +7,12 @@
 #include "engine/title_line.h"
 #include "platform/file_io.h"
 #include "ui/controls/label_fonts.h"
-#include "ui/controls/text_pane.h"
+#include "ui/controls/twips.h"
 #include "ui/controls/utf8_text.h"
 #include "ui/main/background_job.h"
 #include "ui/main/enter_presses_button.h"
 #include "ui/main/main_layout.h"
-#include "ui/controls/twips.h"
+#include "ui/pane/text_pane.h"
 
 #include <QAccessibleWidget>
 #include <QApplication>

@@ -1,10 +1,10 @@
 #include "fake_services.h"
 #include "line_feed_cases.h"
 #include "test_files.h"
-#include "ui/controls/text_pane.h"
 #include "ui/controls/utf8_text.h"
 #include "ui/main/frm_main.h"
 #include "ui/main/guarded_application.h"
+#include "ui/pane/text_pane.h"
 
 #include <gtest/gtest.h>
 
