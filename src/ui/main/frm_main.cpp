@@ -271,34 +271,13 @@ void frmMain::loadFile(const std::filesystem::path& path, std::function<void()> 
         });
 }
 
+// The fix is one step that costs the number of the document's pieces, whatever its size.
 void frmMain::butConvert_Click() {
-    ConvertProgBar->setValue(0);
-    // The window repaints while the fix runs. Keyboard and mouse input and the window
-    // system's close requests (user input to Qt) wait in the queue until the fix is done; a
-    // close() from within the program meanwhile is put off by closeEvent.
-    fixing_ = true;
-    try {
-        txtMain->changeDocument([this](Document& document) {
-            fixLineEnds(document, [this](int percent) {
-                ConvertProgBar->setValue(percent);
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            });
-        });
-    } catch (const std::bad_alloc&) {
-        // The fixer takes all it needs before it changes anything: the document is as it was.
-        fixing_ = false;
-        ConvertProgBar->setValue(0);
-        services_.messages->showMessage(QStringLiteral("Not enough memory to fix the file."),
-                                        QStringLiteral("The text is unchanged."));
-        if (closeWhenDone_) close();
-        return;
-    }
-    fixing_ = false;
+    txtMain->changeDocument([](Document& document) { fixLineEnds(document); });
     fixable_ = false;
     updateCommands();
     ConvertProgBar->setValue(0);
     setWindowTitle(toQString(titleFixed(identity::Version, fileNameOf(DoFilename))));
-    if (closeWhenDone_) close();
 }
 
 void frmMain::saveDocumentTo(const std::filesystem::path& path, bool overFileRead, const QString& failure) {
@@ -445,9 +424,9 @@ void frmMain::dropEvent(QDropEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    // The document is half rewritten, or half written to its file: close once that is done.
-    // A load is cancelled when the window goes.
-    if (fixing_ || (job_ && jobKind_ == Job::Saving)) {
+    // The document is half written to its file: close once that is done. A load is
+    // cancelled when the window goes.
+    if (job_ && jobKind_ == Job::Saving) {
         closeWhenDone_ = true;
         event->ignore();
         return;

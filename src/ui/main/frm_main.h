@@ -118,8 +118,7 @@ private:
     int OldHeight = 0;
     bool restoreMaximized_ = false;
     bool fixable_ = false;  // a document was loaded and has not been fixed: "Fix File" applies
-    bool fixing_ = false;
-    bool closeWhenDone_ = false;  // closing waits for the fix or the save to end
+    bool closeWhenDone_ = false;  // closing waits for the save to end
     std::unique_ptr<BackgroundJob> job_;
     // Frees a document the pane no longer shows: for one of a GB that takes a while.
     std::unique_ptr<BackgroundJob> release_;

@@ -32,7 +32,6 @@ TextPane::TextPane(QWidget* parent) : QAbstractScrollArea(parent) {
 TextPane::~TextPane() = default;
 
 Document TextPane::setDocument(Document document) {
-    Q_ASSERT(!changing_);
     std::swap(document_, document);
     documentReplaced();
     return document;
@@ -51,18 +50,6 @@ bool TextPane::mayEdit() const {
     return !readOnly_;
 }
 
-void TextPane::beginChange() {
-    changing_ = true;
-    dragging_ = false;
-    autoScroll_.stop();
-    caretBlink_.stop();
-}
-
-void TextPane::endChange() {
-    changing_ = false;
-    documentReplaced();
-}
-
 void TextPane::documentReplaced() {
     undo_.clear();
     columns_.reset();
@@ -74,7 +61,6 @@ void TextPane::documentReplaced() {
 }
 
 void TextPane::setText(std::string_view text) {
-    Q_ASSERT(!changing_);
     document_.setText(text);
     documentReplaced();
 }
@@ -100,7 +86,7 @@ void TextPane::setSelText(std::string_view text) {
 }
 
 void TextPane::ensureVisible(std::size_t position) {
-    if (!changing_) view_.ensureVisible(position);
+    view_.ensureVisible(position);
 }
 
 // Caret and selection
@@ -112,7 +98,6 @@ void TextPane::select(std::size_t anchor, std::size_t caret) {
 }
 
 QString TextPane::clipboardText(UnitRange range) const {
-    if (changing_) return {};
     // The text may have changed since the range was taken: what of it is left.
     const std::size_t start = std::min(range.start, document_.size());
     const std::size_t end = std::clamp(range.end, start, document_.size());
@@ -147,7 +132,6 @@ void TextPane::selectAll() {
 // Edits
 
 void TextPane::replaceUnits(std::size_t position, std::size_t removed, std::string_view inserted) {
-    Q_ASSERT(!changing_);
     const LineColumns::Edit edit = columns_.beforeEdit(position, removed);
     document_.replace(position, removed, inserted);
     columns_.afterEdit(edit, inserted.size());

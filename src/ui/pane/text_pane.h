@@ -48,23 +48,18 @@ public:
     const Document& document() const { return document_; }
     Document setDocument(Document document);
 
-    // Runs `change` on the document (for passes such as the line-ending fixer) and then
-    // refreshes the view as after setDocument, keeping the document. While `change` runs
-    // the pane does not read the document: it paints only its background and takes no input.
-    // `change` may process events to show progress, but not user input (it processes them
-    // with QEventLoop::ExcludeUserInputEvents); nothing may set the text meanwhile.
+    // Runs `change` on the document in one step (for passes such as the line-ending fixer)
+    // and then refreshes the view as after setDocument, keeping the document.
     template <class Change>
     void changeDocument(Change&& change) {
-        beginChange();
         try {
             change(document_);
         } catch (...) {
-            endChange();
+            documentReplaced();
             throw;
         }
-        endChange();
+        documentReplaced();
     }
-    bool changingDocument() const { return changing_; }
 
     // A read-only pane shows, scrolls, selects and copies, but refuses every edit with a
     // beep: while the document is being saved from another thread, or another one loaded.
@@ -146,8 +141,6 @@ private:
     // The pane's accessible interface for Qt's factory (text_pane_accessibility.cpp).
     static QAccessibleInterface* accessibleInterface(const QString& className, QObject* object);
 
-    void beginChange();
-    void endChange();
     void documentReplaced();
 
     // Caret and selection (text_pane.cpp). A selection made here is also offered as the
@@ -202,7 +195,6 @@ private:
     QPoint dragPoint_;
     bool dragging_ = false;
     bool contextMenuOpen_ = false;
-    bool changing_ = false;
     bool readOnly_ = false;
 };
 

@@ -29,7 +29,6 @@ struct TextWindow {
 
     static TextWindow of(const TextPane& pane) {
         const Document& document = pane.document();
-        if (pane.changingDocument()) return {document, 0, 0};
         if (document.size() <= TextLimit) return {document, 0, document.size()};
         std::size_t start = std::min(pane.caretPosition() - std::min(pane.caretPosition(), TextLimit / 2),
                                      document.size() - TextLimit);
@@ -61,10 +60,9 @@ struct TextWindow {
     }
 };
 
-// Tell assistive technology, when any is listening, what changed. Only the caret can move
-// while the document changes (assistive technology may set it); it is not told then.
+// Tell assistive technology, when any is listening, what changed.
 void announceCaret(TextPane& pane) {
-    if (!QAccessible::isActive() || pane.changingDocument()) return;
+    if (!QAccessible::isActive()) return;
     QAccessibleTextCursorEvent event(&pane, TextWindow::of(pane).offsetOf(pane.caretPosition()));
     QAccessible::updateAccessibility(&event);
 }

@@ -108,7 +108,6 @@ void TextPane::runCaretKey(CaretKey key) {
 }
 
 void TextPane::inputMethodEvent(QInputMethodEvent* event) {
-    if (changing_) return;
     if (!event->commitString().isEmpty()) replaceSelection(event->commitString(), UndoRecord::Kind::Typing);
     // What is still being composed shows at the caret, with the input method's cursor in it.
     preedit_ = event->preeditString();
@@ -122,10 +121,10 @@ void TextPane::inputMethodEvent(QInputMethodEvent* event) {
 QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const {
     switch (query) {
     case Qt::ImEnabled:
-        return !changing_ && !readOnly_;
+        return !readOnly_;
     case Qt::ImCursorRectangle:
         // The input method puts its candidate window by the caret.
-        return changing_ ? QRectF() : caretRect().translated(viewport()->pos());
+        return caretRect().translated(viewport()->pos());
     case Qt::ImFont:
         return font();
     case Qt::ImHints:
@@ -208,7 +207,7 @@ void TextPane::contextMenuEvent(QContextMenuEvent* event) {
 void TextPane::restartCaretBlink() {
     caretOn_ = true;
     const int flash = QApplication::cursorFlashTime();
-    if (hasFocus() && !changing_ && flash > 0)
+    if (hasFocus() && flash > 0)
         caretBlink_.start(flash / 2, this);
     else
         caretBlink_.stop();

@@ -22,8 +22,6 @@ void TextPane::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     const QPalette::ColorGroup group = colorGroup();
     painter.fillRect(event->rect(), palette().color(group, QPalette::Base));
-    // The document may be half rewritten while it changes: nothing of it is drawn.
-    if (changing_) return;
     painter.setFont(font());
     const std::uint64_t widestBefore = columns_.widest();
     // The selection shows while the pane has the focus, or its context menu is open.
@@ -75,8 +73,7 @@ void TextPane::paintPreedit(QPainter& painter, QPalette::ColorGroup group) {
 }
 
 void TextPane::updateScrollBars() {
-    // The document's lines are not read while it changes; its end brings the view home.
-    if (!changing_) view_.updateScrollBars();
+    view_.updateScrollBars();
 }
 
 void TextPane::fontChanged() {
