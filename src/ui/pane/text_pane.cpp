@@ -32,6 +32,7 @@ TextPane::TextPane(QWidget* parent) : QAbstractScrollArea(parent) {
 TextPane::~TextPane() = default;
 
 Document TextPane::setDocument(Document document) {
+    if (readOnly_) return document;
     std::swap(document_, document);
     documentReplaced();
     return document;
@@ -60,9 +61,11 @@ void TextPane::documentReplaced() {
     emit textReplaced();
 }
 
-void TextPane::setText(std::string_view text) {
+bool TextPane::setText(std::string_view text) {
+    if (readOnly_) return false;
     document_.setText(text);
     documentReplaced();
+    return true;
 }
 
 void TextPane::setSelStart(std::size_t position) {
@@ -79,10 +82,12 @@ void TextPane::setSelLength(std::size_t length) {
     viewport()->update();
 }
 
-void TextPane::setSelText(std::string_view text) {
+bool TextPane::setSelText(std::string_view text) {
+    if (readOnly_) return false;
     const UnitRange range = selection_.range();
     replaceUnits(range.start, range.end - range.start, text);
     undo_.clear();
+    return true;
 }
 
 void TextPane::ensureVisible(std::size_t position) {
@@ -132,6 +137,7 @@ void TextPane::selectAll() {
 // Edits
 
 void TextPane::replaceUnits(std::size_t position, std::size_t removed, std::string_view inserted) {
+    Q_ASSERT(!readOnly_);
     const LineColumns::Edit edit = columns_.beforeEdit(position, removed);
     document_.replace(position, removed, inserted);
     columns_.afterEdit(edit, inserted.size());

@@ -45,13 +45,16 @@ public:
 
     // The document shown. Replacing it puts the caret at the start and scrolls home; the
     // document replaced is handed back, for the caller to free where that costs no frame.
+    // A read-only pane refuses, and hands back `document`.
     const Document& document() const { return document_; }
     Document setDocument(Document document);
 
     // Runs `change` on the document in one step (for passes such as the line-ending fixer)
-    // and then refreshes the view as after setDocument, keeping the document.
+    // and then refreshes the view as after setDocument, keeping the document. False, with
+    // nothing run, while the pane is read-only.
     template <class Change>
-    void changeDocument(Change&& change) {
+    bool changeDocument(Change&& change) {
+        if (readOnly_) return false;
         try {
             change(document_);
         } catch (...) {
@@ -59,10 +62,13 @@ public:
             throw;
         }
         documentReplaced();
+        return true;
     }
 
-    // A read-only pane shows, scrolls, selects and copies, but refuses every edit with a
-    // beep: while the document is being saved from another thread, or another one loaded.
+    // A read-only pane shows, scrolls, selects and copies, but refuses every change of its
+    // document: the user's edits with a beep, the program's (setDocument, changeDocument,
+    // setText, setSelText) by returning false. The window makes it read-only while the
+    // document is being saved from another thread, or another one loaded.
     bool isReadOnly() const { return readOnly_; }
     void setReadOnly(bool readOnly);
     // While the window works on the file, the pane shows the busy pointer instead of the I-beam.
@@ -70,7 +76,7 @@ public:
 
     std::string text() const { return document_.text(); }
     // Replaces everything; the caret goes to the start and the view scrolls home.
-    void setText(std::string_view text);
+    bool setText(std::string_view text);
     std::size_t selStart() const { return selection_.range().start; }
     // Places the caret, clamped to the text, with nothing selected.
     void setSelStart(std::size_t position);
@@ -79,7 +85,7 @@ public:
     void setSelLength(std::size_t length);
     std::string selText() const { return document_.slice(selStart(), selLength()); }
     // Replaces the selection; the caret then stands behind the new text, scrolled into view.
-    void setSelText(std::string_view text);
+    bool setSelText(std::string_view text);
     // Replaces the units from `start` to `end` by Unicode text as the user's own edit, the
     // way assistive technology edits: refused with a beep while read-only, or when the
     // document's encoding cannot hold the text; undone as typing is.

@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace norvane::ui::test {
 namespace {
 
@@ -389,6 +391,33 @@ TEST_F(Editing, AChangedDocumentIsShownAfresh) {
     EXPECT_FALSE(pane->canUndo());
     type("x");
     EXPECT_EQ(pane->text(), "xa\r\nb\r\nc\r\nd");
+}
+
+// While the window loads or saves, the pane is read-only: the program's own changes of the
+// document are refused as the user's are, and leave the selection where it was.
+TEST_F(Editing, AReadOnlyPaneRefusesEveryChangeOfItsDocument) {
+    const struct {
+        const char* change;
+        std::function<bool()> run;
+    } changes[] = {
+        {"setText", [&] { return pane->setText("new"); }},
+        {"setSelText", [&] { return pane->setSelText("new"); }},
+        {"setDocument", [&] { return pane->setDocument(Document("new")).text() != "new"; }},
+        {"changeDocument", [&] { return pane->changeDocument([](Document& document) { fixLineEnds(document); }); }},
+    };
+    for (const auto& [change, run] : changes) {
+        SCOPED_TRACE(change);
+        load("a\nb");
+        pane->setSelStart(1);
+        pane->setSelLength(1);
+        pane->setReadOnly(true);
+        EXPECT_FALSE(run());
+        EXPECT_EQ(pane->text(), "a\nb");
+        EXPECT_EQ(pane->selText(), "\n");
+        pane->setReadOnly(false);
+        EXPECT_TRUE(run());
+        EXPECT_NE(pane->text(), "a\nb");
+    }
 }
 
 }  // namespace
