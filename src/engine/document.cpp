@@ -31,6 +31,7 @@ void Document::setText(std::string_view text) {
     pieces_.clear();
     if (!text.empty()) pieces_.push_back(makePiece(false, 0, 0, text.size()));
     recount();
+    ++revision_;
 }
 
 std::size_t Document::appendAdded(std::string_view bytes) {
@@ -284,6 +285,7 @@ void Document::replace(std::size_t position, std::size_t removed, std::string_vi
         }
     }
     recount();
+    ++revision_;
 }
 
 void Document::insertCrBeforeEveryLf() {
@@ -292,6 +294,7 @@ void Document::insertCrBeforeEveryLf() {
         piece.innerPairs = piece.lineFeeds;
     }
     recount();
+    ++revision_;
 }
 
 std::size_t Document::lineStart(std::size_t line) const {

@@ -5,6 +5,7 @@
 #include "platform/file_origin.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -41,6 +42,10 @@ public:
     Document(TextStore original, FileFormat format);
 
     const FileFormat& format() const { return format_; }
+    // Goes up by one with every change of the text (setText, replace, insertCrBeforeEveryLf),
+    // so that what is derived from the text can record the revision it was made for and tell
+    // whether it is still current. A copy has the revision of its original.
+    std::uint64_t revision() const { return revision_; }
     std::size_t size() const { return starts_.back(); }
     bool empty() const { return size() == 0; }
     char at(std::size_t position) const;
@@ -129,6 +134,7 @@ private:
     std::vector<std::size_t> starts_{0};       // position of each piece, and the size at the end
     std::vector<std::size_t> linesBefore_{0};  // CR LF pairs before each piece, and in all
     std::size_t lineFeeds_ = 0;
+    std::uint64_t revision_ = 0;
     FileFormat format_;
     platform::FileOrigin origin_;
 };

@@ -1,6 +1,7 @@
 #include "ui/pane/column_index.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <iterator>
 
@@ -34,7 +35,7 @@ std::size_t characterBoundaryFrom(const Document& document, std::size_t start, s
 }  // namespace
 
 ColumnIndex::ColumnIndex(const Document& document, std::size_t start, std::size_t end, std::size_t eagerUnits)
-    : start_(start), end_(end) {
+    : revision_(document.revision()), start_(start), end_(end) {
     if (end - start <= eagerUnits) {
         addChunks(document, start, end, 0, end - start, chunks_);
         recount(0);
@@ -67,7 +68,12 @@ void ColumnIndex::addEstimatedChunks(const Document& document, std::size_t start
     recount(0);
 }
 
+void ColumnIndex::expectCurrent([[maybe_unused]] const Document& document) const {
+    assert(document.revision() == revision_ && "the column index is of another revision of the document");
+}
+
 Cell ColumnIndex::boundaryAtOffset(const Document& document, std::size_t offset) {
+    expectCurrent(document);
     std::size_t k = lastAtOrBefore(offsets_, offset);
     // Measured, a chunk may start a little later, behind a character its cut fell into.
     while (k < chunks_.size() && !chunks_[k].measured) {
@@ -78,6 +84,7 @@ Cell ColumnIndex::boundaryAtOffset(const Document& document, std::size_t offset)
 }
 
 Cell ColumnIndex::boundaryAtColumn(const Document& document, std::uint64_t column) {
+    expectCurrent(document);
     std::size_t k = lastAtOrBefore(columns_, column);
     // Measured, a chunk may end before the column, which then lies in a later one.
     while (k < chunks_.size() && !chunks_[k].measured) {
@@ -110,6 +117,7 @@ void ColumnIndex::measureInPlace(const Document& document, std::size_t k) {
 
 void ColumnIndex::edited(const Document& document, std::size_t start, std::size_t end, std::size_t offset,
                          std::size_t removed, std::size_t inserted) {
+    revision_ = document.revision();
     start_ = start;
     end_ = end;
     const std::size_t newLength = end - start;
@@ -142,6 +150,13 @@ void ColumnIndex::edited(const Document& document, std::size_t start, std::size_
     chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(first), chunks_.begin() + static_cast<std::ptrdiff_t>(k));
     chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(first), fresh.begin(), fresh.end());
     recount(first > 0 ? first - 1 : 0);
+}
+
+void ColumnIndex::moved(const Document& document, std::size_t start, std::size_t end) {
+    assert(end - start == end_ - start_ && "a line moved by an edit elsewhere keeps its length");
+    revision_ = document.revision();
+    start_ = start;
+    end_ = end;
 }
 
 std::size_t ColumnIndex::addChunks(const Document& document, std::size_t start, std::size_t end, std::size_t from,

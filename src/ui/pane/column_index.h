@@ -24,6 +24,9 @@ namespace norvane::ui {
 // chunks measured (everywhere near the places asked for, always within a chunk and the one
 // after it), and every chunk measured keeps its columns until an edit; only the columns
 // behind a chunk measured later move, by what its estimate was off.
+//
+// The index holds for the document's revision it was made or last updated for (edited,
+// moved): queries check that it is still that one.
 class ColumnIndex {
 public:
     static constexpr std::size_t ChunkUnits = 4096;
@@ -47,6 +50,8 @@ public:
     // `inserted` units, and the line's text now runs over [start, end).
     void edited(const Document& document, std::size_t start, std::size_t end, std::size_t offset,
                 std::size_t removed, std::size_t inserted);
+    // Follows an edit outside the line: its text, unchanged, now runs over [start, end).
+    void moved(const Document& document, std::size_t start, std::size_t end);
 
 private:
     struct Chunk {
@@ -74,7 +79,10 @@ private:
     void measure(const Document& document, std::size_t chunk);
     void measureInPlace(const Document& document, std::size_t chunk);
     void recount(std::size_t fromChunk);
+    // Asserts that the index is one of the document as it is.
+    void expectCurrent(const Document& document) const;
 
+    std::uint64_t revision_ = 0;             // the document's revision the index holds for
     std::size_t start_ = 0, end_ = 0;        // where the line's text runs in the document
     std::vector<Chunk> chunks_;
     std::vector<std::size_t> offsets_{0};   // where each chunk starts; last entry: the length

@@ -1,6 +1,7 @@
 #include "ui/pane/line_columns.h"
 
 #include <algorithm>
+#include <cassert>
 
 namespace norvane::ui {
 namespace {
@@ -15,6 +16,7 @@ constexpr std::size_t SampledLines = 4096;
 LineColumns::LineColumns(const Document& document) : document_(document) { reset(); }
 
 void LineColumns::reset() {
+    revision_ = document_.revision();
     indexed_.clear();
     learned_ = 0;
     learnedLine_.reset();
@@ -36,7 +38,12 @@ void LineColumns::reset() {
     if (longest <= ShortLine) knownWidth(longestLine);
 }
 
+void LineColumns::expectCurrent() const {
+    assert(revision_ == document_.revision() && "the line columns are of another revision of the document");
+}
+
 std::uint64_t LineColumns::columnOf(std::size_t position) {
+    expectCurrent();
     const std::size_t line = document_.lineOf(position);
     position = std::min(position, document_.lineEnd(line));
     return walkDocument(document_, startFor(line, position), position, NoColumnLimit).column;
@@ -50,6 +57,7 @@ std::uint64_t LineColumns::columnAfter(std::size_t position) {
 }
 
 Cell LineColumns::cellAt(std::size_t line, std::uint64_t column) {
+    expectCurrent();
     return walkDocument(document_, startForColumn(line, column), document_.lineEnd(line), column);
 }
 
@@ -64,6 +72,7 @@ std::size_t LineColumns::nearestPosition(std::size_t line, double column) {
 }
 
 std::optional<std::uint64_t> LineColumns::knownWidth(std::size_t line) {
+    expectCurrent();
     const std::size_t start = document_.lineStart(line), end = document_.lineEnd(line);
     std::uint64_t width = 0;
     if (end - start <= ShortLine)
@@ -91,7 +100,9 @@ void LineColumns::learnWidth(std::size_t line, std::uint64_t width) {
 }
 
 LineColumns::Edit LineColumns::beforeEdit(std::size_t position, std::size_t removed) const {
+    expectCurrent();
     Edit edit;
+    edit.revision = revision_;
     edit.position = position;
     edit.removed = removed;
     edit.line = document_.lineOf(position);
@@ -102,6 +113,15 @@ LineColumns::Edit LineColumns::beforeEdit(std::size_t position, std::size_t remo
 }
 
 void LineColumns::afterEdit(const Edit& edit, std::size_t inserted) {
+    assert(document_.revision() == edit.revision + 1 && "one edit between beforeEdit and afterEdit");
+    revision_ = document_.revision();
+    // The indexes of the other lines kept below hold their lines' text still, now where the
+    // edit moved it.
+    const auto moveOthers = [&](std::size_t editedLine) {
+        for (Indexed& entry : indexed_)
+            if (entry.line != editedLine)
+                entry.index.moved(document_, document_.lineStart(entry.line), document_.lineEnd(entry.line));
+    };
     const bool sameLine = edit.withinLine && document_.lineCount() == edit.lineCount &&
                           document_.lineEnd(edit.line) == edit.lineEnd - edit.removed + inserted;
     if (sameLine) {
@@ -109,16 +129,19 @@ void LineColumns::afterEdit(const Edit& edit, std::size_t inserted) {
         if (ColumnIndex* known = indexOf(edit.line)) {
             if (end - start > ShortLine) {
                 known->edited(document_, start, end, edit.position - start, edit.removed, inserted);
+                moveOthers(edit.line);
                 learnWidth(edit.line, known->width());
                 return;
             }
             std::erase_if(indexed_, [&](const Indexed& entry) { return entry.line == edit.line; });
         }
+        moveOthers(edit.line);
         knownWidth(edit.line);
         return;
     }
     // Line breaks came or went: the lines from the edit's on are numbered anew.
     std::erase_if(indexed_, [&](const Indexed& entry) { return entry.line >= edit.line; });
+    moveOthers(edit.line);
     if (estimatedLine_ && *estimatedLine_ >= edit.line) estimatedLine_.reset();
     if (learnedLine_ && *learnedLine_ >= edit.line) learnedLine_.reset();
 }

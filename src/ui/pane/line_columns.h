@@ -17,6 +17,10 @@ namespace norvane::ui {
 // a line of hundreds of MB is found by a short walk. The widest line is learned, never
 // searched for at paint time: at first its width is estimated from the longest line's unit
 // count, and every line measured on the way (painted, edited, indexed) refines it.
+//
+// What it keeps holds for the document's revision it was reset or last edited for: queries
+// check that it is still that one, so a change of the document that bypassed reset() or the
+// edit calls is caught where it would give wrong columns.
 class LineColumns {
 public:
     // Lines up to this many units are walked from their start; longer ones are indexed.
@@ -60,6 +64,7 @@ public:
         std::size_t lineEnd = 0;    // where that line's text ended
         bool withinLine = false;    // it stays inside that line's text
         std::size_t lineCount = 0;
+        std::uint64_t revision = 0;  // the document's before the edit
     };
     Edit beforeEdit(std::size_t position, std::size_t removed) const;
     void afterEdit(const Edit& edit, std::size_t inserted);
@@ -78,8 +83,11 @@ private:
     ColumnIndex* indexOf(std::size_t line);
     ColumnIndex& index(std::size_t line);
     void learnWidth(std::size_t line, std::uint64_t width);
+    // Asserts that what is kept is of the document as it is.
+    void expectCurrent() const;
 
     const Document& document_;
+    std::uint64_t revision_ = 0;  // the document's revision what is kept holds for
     std::vector<Indexed> indexed_;  // a few recently used long lines
     std::uint64_t useCounter_ = 0;
     std::uint64_t estimate_ = 0;

@@ -5,6 +5,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 
 namespace norvane::ui {
@@ -43,6 +44,7 @@ qreal PaneView::xOf(std::uint64_t column) const {
 }
 
 std::size_t PaneView::positionAt(QPointF point) const {
+    expectCurrent();
     const auto lastLine = static_cast<qreal>(document_.lineCount() - 1);
     const qreal line = std::clamp(static_cast<qreal>(topLine_) + std::floor(point.y() / cell_.height()), 0.0, lastLine);
     // The place along the line in cells, which nearestPosition rounds to a boundary.
@@ -95,7 +97,12 @@ void PaneView::home() {
     updateScrollBars();
 }
 
+void PaneView::expectCurrent() const {
+    assert(revision_ == document_.revision() && "the view is fitted to another revision of the document");
+}
+
 void PaneView::updateScrollBars() {
+    revision_ = document_.revision();
     const std::size_t lines = visibleLines();
     const std::uint64_t columns = visibleColumns();
     const std::size_t lineCount = document_.lineCount();

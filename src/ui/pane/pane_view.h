@@ -26,6 +26,9 @@ namespace norvane::ui {
 // here. A cell is a whole number of device pixels (a fraction of a logical pixel at a
 // fractional scale factor), and every x is computed from its column, never summed along a
 // line, so no rounding error builds up.
+//
+// The view is fitted to the document's revision of its last updateScrollBars() (home() and
+// ensureVisible() call it): drawing and mouse hits check that it is still that one.
 class PaneView {
 public:
     PaneView(QAbstractScrollArea& area, const Document& document, LineColumns& columns);
@@ -60,6 +63,8 @@ public:
     void home();
     // Fits the scroll ranges to the document's size, the widest line and the viewport.
     void updateScrollBars();
+    // Asserts that the view was fitted to the document as it is.
+    void expectCurrent() const;
     // Follows a scroll bar the user moved.
     void followScrollBars();
     // Takes the cell size from a new font, drawn at `devicePixelRatio` device pixels to a
@@ -72,6 +77,7 @@ private:
     QAbstractScrollArea& area_;
     const Document& document_;
     LineColumns& columns_;
+    std::uint64_t revision_ = 0;  // the document's revision the view was fitted to
 
     std::size_t topLine_ = 0;
     std::uint64_t firstColumn_ = 0;

@@ -19,6 +19,7 @@ QPalette::ColorGroup TextPane::colorGroup() const {
 void TextPane::paintEvent(QPaintEvent* event) {
     // On a screen of another scale factor the cells are whole device pixels no more.
     if (viewport()->devicePixelRatioF() != view_.devicePixelRatio()) fontChanged();
+    view_.expectCurrent();
     QPainter painter(viewport());
     const QPalette::ColorGroup group = colorGroup();
     painter.fillRect(event->rect(), palette().color(group, QPalette::Base));

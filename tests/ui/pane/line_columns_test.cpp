@@ -292,6 +292,29 @@ TEST(LineColumns, EditsThatSplitOrJoinLinesRenumberThem) {
     for (std::size_t line = 0; line < 3; ++line) expectColumnsMatch(columns, document, line);
 }
 
+// An edit of an earlier line moves a long line that is indexed lazily: the chunks of it
+// measured afterwards are read where its text now lies, as for an index made anew.
+TEST(LineColumns, AnEditMovesTheLinesIndexedBehindIt) {
+    std::mt19937 random(11);
+    Document document("head\r\n" + mixedText(random, ColumnIndex::EagerUnits + 100'000));
+    LineColumns columns(document);
+    const std::size_t first = 100'000;
+    columns.columnOf(document.lineStart(1) + first);  // indexes the long line, measuring around there
+    const std::string typed(1000, 'x');
+    const LineColumns::Edit edit = columns.beforeEdit(1, 0);
+    document.replace(1, 0, typed);
+    columns.afterEdit(edit, typed.size());
+
+    LineColumns fresh(document);
+    const std::size_t start = document.lineStart(1);
+    ASSERT_EQ(fresh.columnOf(start + first), columns.columnOf(start + first));
+    // Each place measures the chunk that holds it, which the one a chunk further on counts on.
+    for (const std::size_t offset : {300'000, 600'000, 900'000}) {
+        for (const std::size_t place : {offset, offset + 2 * ColumnIndex::ChunkUnits})
+            EXPECT_EQ(columns.columnOf(start + place), fresh.columnOf(start + place)) << place;
+    }
+}
+
 TEST(LineColumns, WidestLineIsEstimatedThenLearned) {
     // The longest line by units is measured at once when it is short: its tabs make it wider.
     const Document tabs("ab\r\n\t\t\tx\r\nabc\r\n\t\t\t");
