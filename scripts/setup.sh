@@ -17,6 +17,7 @@ packages=(
   dpkg-dev file lintian libgtk-3-bin   # the Debian package: its dependencies, its checker, gtk-launch
   libx11-dev libxtst-dev               # the window benchmark's own X client: events, pings and input
   at-spi2-core python3-pyatspi dbus-daemon  # driving and reading the windows as assistive tools do
+  unicode-data                         # the character widths' source (scripts/make_char_width_table.py) and test
 )
 
 # The Windows build and its tests under Wine (scripts/test_windows.sh). Only 64-bit Wine is
