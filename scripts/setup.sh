@@ -19,6 +19,7 @@ packages=(
   at-spi2-core python3-pyatspi dbus-daemon  # driving and reading the windows as assistive tools do
   weston qt6-wayland                   # a Wayland desktop: the compositor's headless back end, Qt's client
   libxfixes3 adwaita-icon-theme        # reading which pointer X shows, named by a cursor theme
+  unicode-data                         # the character widths' source (scripts/make_char_width_table.py) and test
 )
 
 # The Windows build and its tests under Wine (scripts/test_windows.sh). Only 64-bit Wine is

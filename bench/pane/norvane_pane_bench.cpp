@@ -13,7 +13,7 @@
 
 #include "engine/document.h"
 #include "support/bench_support.h"
-#include "ui/controls/text_pane.h"
+#include "ui/pane/text_pane.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -11,26 +11,42 @@
 
 namespace norvane {
 
-Document::Document() = default;
+Document::Document() : original_(std::make_shared<TextStore>()), added_(std::make_shared<TextStore>()) {}
 
 Document::Document(std::string_view text, FileFormat format) : format_(format) { setText(text); }
 
-Document::Document(TextStore original, FileFormat format) : original_(std::move(original)), format_(format) {
-    if (original_.size() > 0) pieces_.push_back(makePiece(false, 0, 0, original_.size()));
+Document::Document(TextStore original, FileFormat format)
+    : original_(std::make_shared<TextStore>(std::move(original))),
+      added_(std::make_shared<TextStore>()),
+      format_(format) {
+    if (original_->size() > 0) pieces_.push_back(makePiece(false, 0, 0, original_->size()));
     recount();
 }
 
 void Document::setText(std::string_view text) {
-    original_ = TextStore();
-    original_.append(text);
-    added_ = TextStore();
+    auto original = std::make_shared<TextStore>();
+    original->append(text);
+    original_ = std::move(original);
+    added_ = std::make_shared<TextStore>();
     pieces_.clear();
     if (!text.empty()) pieces_.push_back(makePiece(false, 0, 0, text.size()));
     recount();
+    ++revision_;
+}
+
+std::size_t Document::appendAdded(std::string_view bytes) {
+    if (added_.use_count() > 1) {
+        auto copy = std::make_shared<TextStore>();
+        copy->append({added_->data(), added_->size()});
+        added_ = std::move(copy);
+    }
+    const std::size_t from = added_->size();
+    added_->append(bytes);
+    return from;
 }
 
 Document::Piece Document::makePiece(bool added, std::size_t crs, std::size_t from, std::size_t to) const {
-    const TextStore& store = added ? added_ : original_;
+    const TextStore& store = added ? *added_ : *original_;
     Piece piece{added, crs, from, to};
     piece.lineFeeds = store.lineFeedsIn(from, to);
     // With CRs shown, every LF has one of them right in front of it.
@@ -236,8 +252,7 @@ std::size_t Document::splitAt(std::size_t position) {
         add(piece.added, piece.crs, piece.from, located.position);
         if (located.intoUnit > 0) {
             // Inside the CRs in front of an LF: that unit becomes added text of its own, cut in two.
-            const std::size_t unit = added_.size();
-            added_.append(std::string(piece.crs, '\r') + '\n');
+            const std::size_t unit = appendAdded(std::string(piece.crs, '\r') + '\n');
             add(true, 0, unit, unit + located.intoUnit);
             first = i + parts.size();
             add(true, 0, unit + located.intoUnit, unit + piece.crs + 1);
@@ -260,17 +275,17 @@ void Document::replace(std::size_t position, std::size_t removed, std::string_vi
     pieces_.erase(pieces_.begin() + static_cast<std::ptrdiff_t>(first),
                   pieces_.begin() + static_cast<std::ptrdiff_t>(last));
     if (!inserted.empty()) {
-        const std::size_t from = added_.size();
-        added_.append(inserted);
+        const std::size_t from = appendAdded(inserted);
         Piece* before = first > 0 ? &pieces_[first - 1] : nullptr;
         if (before && before->added && before->crs == 0 && before->to == from) {
-            *before = makePiece(true, 0, before->from, added_.size());  // typing goes on where it was
+            *before = makePiece(true, 0, before->from, added_->size());  // typing goes on where it was
         } else {
             pieces_.insert(pieces_.begin() + static_cast<std::ptrdiff_t>(first),
-                           makePiece(true, 0, from, added_.size()));
+                           makePiece(true, 0, from, added_->size()));
         }
     }
     recount();
+    ++revision_;
 }
 
 void Document::insertCrBeforeEveryLf() {
@@ -279,6 +294,7 @@ void Document::insertCrBeforeEveryLf() {
         piece.innerPairs = piece.lineFeeds;
     }
     recount();
+    ++revision_;
 }
 
 std::size_t Document::lineStart(std::size_t line) const {
@@ -350,17 +366,17 @@ std::size_t Document::longestLine() const {
 }
 
 bool Document::sourceChanged() const {
-    const platform::MappedFile* file = original_.file();
+    const platform::MappedFile* file = original_->file();
     return file && file->changed();
 }
 
 bool Document::readsFrom(const std::filesystem::path& path) const {
-    const platform::MappedFile* file = original_.file();
+    const platform::MappedFile* file = original_->file();
     return file && file->isFile(path);
 }
 
 void Document::detachFromFile() const {
-    if (const platform::MappedFile* file = original_.file()) file->detach();
+    if (const platform::MappedFile* file = original_->file()) file->detach();
 }
 
 }  // namespace norvane

@@ -5,8 +5,10 @@
 #include "platform/file_origin.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,6 +29,11 @@ namespace norvane {
 //
 // Const members never change anything, so several threads may call them at once (the save
 // on a worker thread while the window paints); edits need the document to themselves.
+//
+// A copy costs the table of pieces: the stores are shared, and no document ever changes a
+// store another one shares (appending to the added text copies it first when it is shared).
+// So a copy is a snapshot that nothing done to the original can change, which another thread
+// may read while the original is edited.
 class Document {
 public:
     Document();
@@ -35,6 +42,10 @@ public:
     Document(TextStore original, FileFormat format);
 
     const FileFormat& format() const { return format_; }
+    // Goes up by one with every change of the text (setText, replace, insertCrBeforeEveryLf),
+    // so that what is derived from the text can record the revision it was made for and tell
+    // whether it is still current. A copy has the revision of its original.
+    std::uint64_t revision() const { return revision_; }
     std::size_t size() const { return starts_.back(); }
     bool empty() const { return size() == 0; }
     char at(std::size_t position) const;
@@ -96,7 +107,10 @@ private:
         std::size_t length() const { return to - from + crs * lineFeeds; }
     };
 
-    const TextStore& storeOf(const Piece& piece) const { return piece.added ? added_ : original_; }
+    const TextStore& storeOf(const Piece& piece) const { return piece.added ? *added_ : *original_; }
+    // Appends to the added text, copying the store first if another document shares it;
+    // returns where the bytes start.
+    std::size_t appendAdded(std::string_view bytes);
     Piece makePiece(bool added, std::size_t crs, std::size_t from, std::size_t to) const;
     char firstUnit(const Piece& piece) const;
     char lastUnit(const Piece& piece) const;
@@ -114,11 +128,13 @@ private:
     // Writes `count` units of a piece from `offset` on.
     void expandInto(const Piece& piece, std::size_t offset, std::size_t count, char* out) const;
 
-    TextStore original_, added_;
+    std::shared_ptr<const TextStore> original_;
+    std::shared_ptr<TextStore> added_;
     std::vector<Piece> pieces_;
     std::vector<std::size_t> starts_{0};       // position of each piece, and the size at the end
     std::vector<std::size_t> linesBefore_{0};  // CR LF pairs before each piece, and in all
     std::size_t lineFeeds_ = 0;
+    std::uint64_t revision_ = 0;
     FileFormat format_;
     platform::FileOrigin origin_;
 };

@@ -2,10 +2,6 @@
 
 namespace norvane {
 
-void fixLineEnds(Document& document, const ProgressReporter& progress) {
-    if (progress) progress(0);
-    document.insertCrBeforeEveryLf();
-    if (progress) progress(100);
-}
+void fixLineEnds(Document& document) { document.insertCrBeforeEveryLf(); }
 
 }  // namespace norvane

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine/document.h"
-#include "engine/progress.h"
 
 namespace norvane {
 
@@ -9,6 +8,6 @@ namespace norvane {
 // already follows a CR is replaced all the same, so CR LF becomes CR CR LF. No byte moves:
 // the document shows a CR in front of each LF (see Document), so the cost is that of its
 // table of pieces, whatever the size of the text.
-void fixLineEnds(Document& document, const ProgressReporter& progress = {});
+void fixLineEnds(Document& document);
 
 }  // namespace norvane

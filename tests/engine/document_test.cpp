@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -120,6 +121,34 @@ TEST(Document, LineIndexFollowsRandomEdits) {
         lines.push_back(starts.size() - 1);
         for (std::size_t line : lines) ASSERT_NO_FATAL_FAILURE(test::expectLine(document, starts, model.size(), line));
         ASSERT_EQ(document.lineOf(model.size()), starts.size() - 1);
+    }
+}
+
+// A copy is a snapshot: whatever is done to the original afterwards, the copy reads what the
+// original held when it was made, the text its edits added included.
+TEST(Document, ACopyKeepsWhatTheOriginalHeldWhenItWasMade) {
+    const struct {
+        const char* change;
+        std::function<void(Document&)> run;
+    } changes[] = {
+        {"typing on where the last edit ended", [](Document& d) { d.replace(6, 0, "more\n"); }},
+        {"an edit elsewhere", [](Document& d) { d.replace(0, 3, "x"); }},
+        {"a CR in front of every LF, then an edit inside a CR LF", [](Document& d) {
+             d.insertCrBeforeEveryLf();
+             d.replace(3, 0, "y");
+         }},
+        {"new text", [](Document& d) { d.setText("other"); }},
+    };
+    for (const auto& [change, run] : changes) {
+        SCOPED_TRACE(change);
+        Document original("one\ntwo\r\n");
+        original.replace(4, 0, "ab");  // "one\nabtwo\r\n": the added text holds "ab"
+        const Document copy = original;
+        const std::string before = original.text();
+        run(original);
+        EXPECT_NE(original.text(), before);
+        EXPECT_EQ(copy.text(), before);
+        expectLinesOf(copy, before);
     }
 }
 

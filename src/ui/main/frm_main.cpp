@@ -7,12 +7,12 @@
 #include "engine/title_line.h"
 #include "platform/file_io.h"
 #include "ui/controls/label_fonts.h"
-#include "ui/controls/text_pane.h"
+#include "ui/controls/twips.h"
 #include "ui/controls/utf8_text.h"
 #include "ui/main/background_job.h"
 #include "ui/main/enter_presses_button.h"
 #include "ui/main/main_layout.h"
-#include "ui/controls/twips.h"
+#include "ui/pane/text_pane.h"
 
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -96,7 +96,9 @@ frmMain::frmMain(const std::string& commandLine, Services services)
     Form_Load(commandLine);
 }
 
-frmMain::~frmMain() = default;
+// A load still running is cancelled; a save too (closing the window waits for it). The
+// documents freed behind are waited for.
+frmMain::~frmMain() { cancelJob(); }
 
 void frmMain::createControls() {
     auto button = [this](const char* name, const QString& caption, QRect twips) {
@@ -174,7 +176,7 @@ void frmMain::Form_Load(const std::string& commandLine) {
             },
             [this] {
                 setWindowTitle(toQString(titleNoFile(identity::Version)));
-                txtMain->setText({});
+                showDocument(Document());
             });
     }
     updateCommands();
@@ -249,6 +251,7 @@ void frmMain::loadFile(const std::filesystem::path& path, std::function<void()> 
     startJob(
         Job::Loading, [path, document](const ProgressReporter& progress) { *document = readDocument(path, progress); },
         [this, document, loaded = std::move(loaded), failed = std::move(failed)](std::exception_ptr failure) {
+            loading_ = nullptr;
             try {
                 if (failure) std::rethrow_exception(failure);
             } catch (const std::exception& error) {
@@ -257,10 +260,7 @@ void frmMain::loadFile(const std::filesystem::path& path, std::function<void()> 
                 return;
             }
             platform::FileOrigin origin = document->origin();
-            auto previous = std::make_shared<Document>(txtMain->setDocument(std::move(*document)));
-            release_ = std::make_unique<BackgroundJob>(
-                [previous = std::move(previous)](const ProgressReporter&) mutable { previous.reset(); }, [](int) {},
-                [this](std::exception_ptr) { release_.release()->deleteLater(); });
+            showDocument(std::move(*document));
             fixable_ = true;
             updateCommands();
             DoFileOrigin = std::move(origin);
@@ -273,47 +273,42 @@ void frmMain::loadFile(const std::filesystem::path& path, std::function<void()> 
                                    "or removed.")
                         .arg(toQString(platform::pathText(*backup))));
         });
+    loading_ = std::move(document);
 }
 
+void frmMain::showDocument(Document document) {
+    freeBehind(std::make_shared<const Document>(txtMain->setDocument(std::move(document))));
+}
+
+void frmMain::freeBehind(std::shared_ptr<const Document> document) {
+    const std::uint64_t id = ++releasesStarted_;
+    releases_.emplace(id, std::make_unique<BackgroundJob>(
+                              [document = std::move(document)](const ProgressReporter&) mutable { document.reset(); },
+                              [](int) {},
+                              [this, id](std::exception_ptr) { releases_.extract(id).mapped().release()->deleteLater(); }));
+}
+
+// The fix is one step that costs the number of the document's pieces, whatever its size.
 void frmMain::butConvert_Click() {
-    ConvertProgBar->setValue(0);
-    // The window repaints while the fix runs. Keyboard and mouse input and the window
-    // system's close requests (user input to Qt) wait in the queue until the fix is done; a
-    // close() from within the program meanwhile is put off by closeEvent.
-    fixing_ = true;
-    try {
-        txtMain->changeDocument([this](Document& document) {
-            fixLineEnds(document, [this](int percent) {
-                ConvertProgBar->setValue(percent);
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            });
-        });
-    } catch (const std::bad_alloc&) {
-        // The fixer takes all it needs before it changes anything: the document is as it was.
-        fixing_ = false;
-        ConvertProgBar->setValue(0);
-        services_.messages->showMessage(QStringLiteral("Not enough memory to fix the file."),
-                                        QStringLiteral("The text is unchanged."));
-        if (closeWhenDone_) close();
-        return;
-    }
-    fixing_ = false;
+    if (!txtMain->changeDocument([](Document& document) { fixLineEnds(document); })) return;
     fixable_ = false;
     updateCommands();
     ConvertProgBar->setValue(0);
     setWindowTitle(toQString(titleFixed(identity::Version, fileNameOf(DoFilename))));
-    if (closeWhenDone_) close();
 }
 
 void frmMain::saveDocumentTo(const std::filesystem::path& path, bool overFileRead, const QString& failure) {
-    // The pane is read-only until the save ends, so the document stays as it is read.
-    const Document& document = txtMain->document();
+    // The save reads a snapshot of its own, which nothing done to the pane's document can
+    // change; it is freed on the save's thread.
+    auto document = std::make_shared<const Document>(txtMain->document());
     auto saved = std::make_shared<platform::FileOrigin>();
-    const bool damaged = document.sourceChanged();
+    const bool damaged = document->sourceChanged();
     startJob(
         Job::Saving,
-        [&document, path, overFileRead, origin = DoFileOrigin, saved](const ProgressReporter& progress) {
-            *saved = overFileRead ? saveDocumentOver(document, origin, progress) : saveDocument(document, path, progress);
+        [document = std::move(document), path, overFileRead, origin = DoFileOrigin, saved](
+            const ProgressReporter& progress) {
+            *saved =
+                overFileRead ? saveDocumentOver(*document, origin, progress) : saveDocument(*document, path, progress);
         },
         [this, failure, saved, damaged](std::exception_ptr error) {
             try {
@@ -342,7 +337,7 @@ void frmMain::saveDocumentTo(const std::filesystem::path& path, bool overFileRea
 
 void frmMain::startJob(Job kind, std::function<void(const ProgressReporter&)> work,
                        std::function<void(std::exception_ptr)> finished) {
-    job_.reset();  // only a load can be running here: its result would be replaced
+    cancelJob();  // only a load can be running here: its result would be replaced
     const QPointer<QWidget> focus = QApplication::focusWidget();
     jobKind_ = kind;
     ConvertProgBar->setValue(0);
@@ -360,6 +355,11 @@ void frmMain::startJob(Job kind, std::function<void(const ProgressReporter&)> wo
         });
     updateCommands();
     if (!focusBeforeJob_ && focus && !focus->isEnabled()) focusBeforeJob_ = focus;
+}
+
+void frmMain::cancelJob() {
+    job_.reset();
+    if (loading_) freeBehind(std::exchange(loading_, nullptr));
 }
 
 void frmMain::updateCommands() {
@@ -449,9 +449,9 @@ void frmMain::dropEvent(QDropEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    // The document is half rewritten, or half written to its file: close once that is done.
-    // A load is cancelled when the window goes.
-    if (fixing_ || (job_ && jobKind_ == Job::Saving)) {
+    // The document is half written to its file: close once that is done. A load is
+    // cancelled when the window goes.
+    if (job_ && jobKind_ == Job::Saving) {
         closeWhenDone_ = true;
         event->ignore();
         return;

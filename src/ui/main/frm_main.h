@@ -10,10 +10,11 @@
 #include <QString>
 #include <QWidget>
 
+#include <cstdint>
 #include <exception>
-
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,10 @@ class QCheckBox;
 class QFrame;
 class QProgressBar;
 class QPushButton;
+
+namespace norvane {
+class Document;
+}
 
 namespace norvane::ui {
 
@@ -105,6 +110,13 @@ private:
     // in the progress bar; `finished` gets how it ended once the window is idle again.
     void startJob(Job kind, std::function<void(const ProgressReporter&)> work,
                   std::function<void(std::exception_ptr failure)> finished);
+    // Cancels the job that runs, if any; what a cancelled load read is freed behind.
+    void cancelJob();
+    // Shows `document` in the pane, and frees the one it showed behind.
+    void showDocument(Document document);
+    // Frees a document the window no longer needs on a thread of its own: for one of a GB
+    // that takes a while.
+    void freeBehind(std::shared_ptr<const Document> document);
     // Enables the commands and the pane as the window's state allows.
     void updateCommands();
 
@@ -118,11 +130,13 @@ private:
     int OldHeight = 0;
     bool restoreMaximized_ = false;
     bool fixable_ = false;  // a document was loaded and has not been fixed: "Fix File" applies
-    bool fixing_ = false;
-    bool closeWhenDone_ = false;  // closing waits for the fix or the save to end
+    bool closeWhenDone_ = false;  // closing waits for the save to end
     std::unique_ptr<BackgroundJob> job_;
-    // Frees a document the pane no longer shows: for one of a GB that takes a while.
-    std::unique_ptr<BackgroundJob> release_;
+    // The document the load that runs reads into, if one runs.
+    std::shared_ptr<Document> loading_;
+    // The jobs of freeBehind, by the number each was started as.
+    std::map<std::uint64_t, std::unique_ptr<BackgroundJob>> releases_;
+    std::uint64_t releasesStarted_ = 0;
     Job jobKind_ = Job::Loading;
     // The control that had the focus when a job disabled it, given it back at the job's end.
     QPointer<QWidget> focusBeforeJob_;

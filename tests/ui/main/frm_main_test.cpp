@@ -1,10 +1,10 @@
 #include "fake_services.h"
 #include "line_feed_cases.h"
 #include "test_files.h"
-#include "ui/controls/text_pane.h"
 #include "ui/controls/utf8_text.h"
 #include "ui/main/frm_main.h"
 #include "ui/main/guarded_application.h"
+#include "ui/pane/text_pane.h"
 
 #include <gtest/gtest.h>
 
@@ -353,14 +353,11 @@ TEST_F(MainWindow, OpensFixesAndSavesAFile) {
     EXPECT_EQ(title(), "Norvane v2.1 - [a.txt]");
     EXPECT_TRUE(control("butConvert")->isEnabled());
 
-    QSignalSpy progress(control<QProgressBar>("ConvertProgBar"), &QProgressBar::valueChanged);
     click("butConvert");
     EXPECT_EQ(pane()->text(), "\r\nfirst\r\nsecond\r\r\nthird");
     EXPECT_EQ(title(), "Norvane v2.1 - [a.txt] - Fixed");
     EXPECT_FALSE(control("butConvert")->isEnabled());
     EXPECT_EQ(control<QProgressBar>("ConvertProgBar")->value(), 0);
-    ASSERT_FALSE(progress.isEmpty());
-    EXPECT_EQ(progress.at(progress.size() - 2).at(0).toInt(), 100);
 
     click("butSaveFile");
     EXPECT_EQ(readBytes(toPath(path)), "\r\nfirst\r\nsecond\r\r\nthird\r\n");
@@ -605,19 +602,21 @@ TEST_F(MainWindow, FixesAnEmptyDocument) {
     EXPECT_EQ(pane()->text(), "");
 }
 
-TEST_F(MainWindow, ClosingDuringAFixWaitsForItsEnd) {
+// The fix is one step: nothing else runs until it has ended, so a close asked for meanwhile
+// finds the document fixed, and closes.
+TEST_F(MainWindow, ACloseAskedForDuringAFixComesAfterIt) {
     const QByteArray lines = QByteArray("line\n").repeated(1 << 20);
     const QString path = file("big.txt", lines.toStdString());
     start(path);
     window->show();
-    // The close arrives while the fix lets the window repaint, and is put off.
-    bool closedDuringFix = false;
+    bool fixedWhenClosed = false;
     QTimer::singleShot(0, window.get(), [&] {
-        closedDuringFix = true;
+        fixedWhenClosed = title().endsWith(" - Fixed");
         window->close();
     });
     click("butConvert");
-    EXPECT_TRUE(closedDuringFix);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(fixedWhenClosed);
     EXPECT_EQ(pane()->text().size(), static_cast<std::size_t>(lines.size()) / 5 * 6);
     EXPECT_FALSE(window->isVisible());
 }
