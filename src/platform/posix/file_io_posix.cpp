@@ -46,7 +46,8 @@ void refuseAllButRegularFiles(const struct stat& info, const std::string& action
 // Opens an existing regular file with `access` (O_RDONLY or O_RDWR) and fills `info`.
 // Anything else is refused before it is opened: a FIFO would wait for a writer and a
 // device may act on being opened. O_NONBLOCK covers a file swapped for a FIFO in between;
-// it is cleared once the open file is known to be regular.
+// on the regular file it is, it changes nothing (reads and writes of regular files block
+// for the disk whatever it says), so it stays.
 FileDescriptor openRegularFile(int folder, const char* name, int access, struct stat& info,
                                const std::string& action, const fs::path& path) {
     if (::fstatat(folder, name, &info, 0) != 0) throwFileError(action, path, errno);
@@ -55,8 +56,6 @@ FileDescriptor openRegularFile(int folder, const char* name, int access, struct 
     if (fd.get() < 0) throwFileError(action, path, errno);
     if (::fstat(fd.get(), &info) != 0) throwFileError(action, path, errno);
     refuseAllButRegularFiles(info, action, path);
-    const int flags = ::fcntl(fd.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) throwFileError(action, path, errno);
     return fd;
 }
 
@@ -649,7 +648,7 @@ void flushNewContents(const std::vector<PreparedSave>& saves) {
     };
     {
         std::vector<std::jthread> flushers;
-        const std::size_t count = std::min<std::size_t>(files.size(), 16);
+        const std::size_t count = std::min<std::size_t>(files.size(), 32);
         try {
             for (std::size_t i = 1; i < count; ++i) flushers.emplace_back(flushSome);
         } catch (const std::system_error&) {

@@ -67,11 +67,19 @@ std::string backupNameInStateFolder(const struct stat& file) {
 
 std::shared_ptr<FileOrigin::State> originOf(int fd, const FileDescriptor& folder, const std::string& name,
                                             const fs::path& path) {
+    FileDescriptor own(::fcntl(folder.get(), F_DUPFD_CLOEXEC, 0));
+    struct stat identity {};
+    if (own.get() < 0 || ::fstat(fd, &identity) != 0) throwFileError("open", path, errno);
+    return originOf(std::move(own), name, path, identity);
+}
+
+std::shared_ptr<FileOrigin::State> originOf(FileDescriptor folder, const std::string& name, const fs::path& path,
+                                            const struct stat& identity) {
     auto origin = std::make_shared<FileOrigin::State>();
     origin->path = path;
-    origin->folder = FileDescriptor(::fcntl(folder.get(), F_DUPFD_CLOEXEC, 0));
-    if (origin->folder.get() < 0 || ::fstat(fd, &origin->identity) != 0) throwFileError("open", path, errno);
+    origin->folder = std::move(folder);
     origin->name = name;
+    origin->identity = identity;
     return origin;
 }
 
@@ -80,10 +88,10 @@ std::shared_ptr<FileOrigin::State> openOrigin(const fs::path& path, int access, 
     const fs::path target = resolveLinks(path);
     const std::string name = target.filename().string();
     if (name.empty() || name == "." || name == "..") throwFileError(action, path, EISDIR);
-    const FileDescriptor folder = openFolderOf(target, action);
+    FileDescriptor folder = openFolderOf(target, action);
     struct stat info {};
     fd = openRegularFile(folder.get(), name.c_str(), access | O_NOFOLLOW, info, action, path);
-    return originOf(fd.get(), folder, name, path);
+    return originOf(std::move(folder), name, path, info);
 }
 
 }  // namespace posix

@@ -109,6 +109,9 @@ std::shared_ptr<FileOrigin::State> openOrigin(const std::filesystem::path& path,
 // The origin of the file open as `fd`, named `name` in `folder`, as it is now.
 std::shared_ptr<FileOrigin::State> originOf(int fd, const FileDescriptor& folder, const std::string& name,
                                             const std::filesystem::path& path);
+// The origin of the file named `name` in `folder`, whose status is `identity`.
+std::shared_ptr<FileOrigin::State> originOf(FileDescriptor folder, const std::string& name,
+                                            const std::filesystem::path& path, const struct stat& identity);
 
 }  // namespace posix
 }  // namespace norvane::platform
