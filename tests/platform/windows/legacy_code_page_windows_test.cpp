@@ -81,8 +81,8 @@ struct DoubleByteWalk {
     std::vector<std::pair<char32_t, std::size_t>> characters;
 };
 
-TEST(LegacyCodePage, ALeadByteWithoutItsPairStandsAlone) {
-    if (::GetACP() != 932) GTEST_SKIP() << "for the double-byte code page 932";
+TEST(DoubleByteCodePage, ALeadByteWithoutItsPairStandsAlone) {
+    ASSERT_EQ(::GetACP(), 932u) << "run only in a locale whose code page is 932";
     const DoubleByteWalk walks[] = {
         {"\x82", {{U'\uFFFD', 1}}},
         {"\x82\n", {{U'\uFFFD', 1}, {U'\n', 1}}},
@@ -105,8 +105,8 @@ TEST(LegacyCodePage, ALeadByteWithoutItsPairStandsAlone) {
 }
 
 // The start of the character that holds each unit, found from the units before it alone.
-TEST(LegacyCodePage, CharacterStartsAreFoundBehindAnyUnit) {
-    if (::GetACP() != 932) GTEST_SKIP() << "for the double-byte code page 932";
+TEST(DoubleByteCodePage, CharacterStartsAreFoundBehindAnyUnit) {
+    ASSERT_EQ(::GetACP(), 932u) << "run only in a locale whose code page is 932";
     struct Row {
         std::string_view bytes;
         std::vector<std::size_t> starts;  // for each unit
@@ -140,8 +140,8 @@ TEST(LegacyCodePage, EveryDefinedByteComesBackFromItsCharacter) {
 
 // Every character of a two-byte pair is typed back as a pair that reads as that character
 // (the very same bytes, but where the code page has two forms of it).
-TEST(LegacyCodePage, EveryPairsCharacterComesBackAsAPair) {
-    if (::GetACP() != 932) GTEST_SKIP() << "for the double-byte code page 932";
+TEST(DoubleByteCodePage, EveryPairsCharacterComesBackAsAPair) {
+    ASSERT_EQ(::GetACP(), 932u) << "run only in a locale whose code page is 932";
     int pairs = 0, same = 0;
     for (unsigned lead = 0x81; lead < 256; ++lead) {
         for (unsigned second = 0; second < 256; ++second) {
