@@ -49,7 +49,7 @@ double peakResidentBytes() {
 // Loads, fixes and saves one file; prints the elapsed seconds and the peak memory.
 int runJob(const fs::path& file) {
     const auto start = Clock::now();
-    norvane::FileFixer().fixAll({file}, [](std::size_t, const norvane::FileFixer::Outcome&) {});
+    norvane::fixFiles({file}, [](std::size_t, const norvane::FixOutcome&) {});
     std::printf("%.6f %.0f\n", secondsSince(start), peakResidentBytes());
     return 0;
 }

@@ -66,11 +66,11 @@ std::string printable(const std::string& name) {
     return shown;
 }
 
-int fixFiles(const FixFiles& command, std::ostream& out, std::ostream& err) {
+int runFix(const FixFiles& command, std::ostream& out, std::ostream& err) {
     std::vector<std::filesystem::path> paths;
     for (const std::string& file : command.files) paths.push_back(platform::pathFromText(file));
     bool allFixed = true;
-    FileFixer().fixAll(paths, [&](std::size_t index, const FileFixer::Outcome& outcome) {
+    fixFiles(paths, [&](std::size_t index, const FixOutcome& outcome) {
         const std::string name = printable(command.files[index]);
         if (const auto& fixed = outcome.fixed) {
             if (fixed->sameFileAs)
@@ -96,7 +96,7 @@ int fixFiles(const FixFiles& command, std::ostream& out, std::ostream& err) {
 }
 
 // Says of each file whether it holds bare LFs; a FIFO or device is refused at once.
-int checkFiles(const CheckFiles& command, std::ostream& out, std::ostream& err) {
+int runCheck(const CheckFiles& command, std::ostream& out, std::ostream& err) {
     int status = ExitSuccess;
     for (const std::string& file : command.files) {
         const std::string name = printable(file);
@@ -122,8 +122,8 @@ int checkFiles(const CheckFiles& command, std::ostream& out, std::ostream& err) 
 }  // namespace
 
 int runHeadless(const Command& command, std::ostream& out, std::ostream& err) {
-    if (const auto* fix = std::get_if<FixFiles>(&command)) return fixFiles(*fix, out, err);
-    if (const auto* check = std::get_if<CheckFiles>(&command)) return checkFiles(*check, out, err);
+    if (const auto* fix = std::get_if<FixFiles>(&command)) return runFix(*fix, out, err);
+    if (const auto* check = std::get_if<CheckFiles>(&command)) return runCheck(*check, out, err);
     if (std::holds_alternative<ShowHelp>(command)) {
         out << Usage;
         return ExitSuccess;

@@ -270,10 +270,9 @@ platform::FileOrigin saveDocumentOver(const Document& document, const platform::
     return saved;
 }
 
-platform::PreparedSave prepareSaveOver(const Document& document, const platform::FileOrigin& file, LineEnds lineEnds,
-                                       bool flushEach) {
+platform::PreparedSave prepareSaveOver(const Document& document, const platform::FileOrigin& file, LineEnds lineEnds) {
     refuseWithoutFile(file);
-    return prepare(document, file.path(), &file, {}, lineEnds, flushEach);
+    return prepare(document, file.path(), &file, {}, lineEnds, false);
 }
 
 bool endsWithCrLf(const Document& document) {

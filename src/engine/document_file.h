@@ -57,10 +57,9 @@ platform::FileOrigin saveDocument(const Document& document, const std::filesyste
 platform::FileOrigin saveDocumentOver(const Document& document, const platform::FileOrigin& file,
                                       const ProgressReporter& progress = {}, LineEnds lineEnds = LineEnds::AsShown);
 
-// For saving many files with shared flushes (see platform::prepareSave): saveDocumentOver
-// up to its new bytes written, not in place, and with `flushEach` false not flushed.
-platform::PreparedSave prepareSaveOver(const Document& document, const platform::FileOrigin& file, LineEnds lineEnds,
-                                       bool flushEach);
+// For saving many files with shared flushes (see platform::SaveBatch): saveDocumentOver up
+// to its new bytes written, not flushed and not in place.
+platform::PreparedSave prepareSaveOver(const Document& document, const platform::FileOrigin& file, LineEnds lineEnds);
 
 // Whether the text ends in CR LF, so that saving adds no closing CR LF.
 bool endsWithCrLf(const Document& document);

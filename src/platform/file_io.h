@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -84,12 +85,11 @@ struct SaveOptions {
 FileOrigin writeFileAtomically(const std::filesystem::path& path, const std::function<void(ByteSink&)>& produce,
                                const SaveOptions& options = {});
 
-// A save of many files shares its flushes: prepareSave writes each file's new bytes to its
-// new file without flushing them (a save in place is done whole, flushed); then
-// flushNewContents flushes all of them at once; then each commit() puts its file in place;
-// then flushNewNames flushes each folder once, making the new names last. A crash at any
-// moment leaves each file old or new. A PreparedSave dropped uncommitted leaves the old
-// file and nothing behind. writeFileAtomically is prepareSave with `flushEach` and commit().
+// A save prepared up to its new bytes written (see SaveBatch): prepareSave writes the new
+// file without flushing it when `flushEach` is false (a save in place is done whole,
+// flushed); commit() then puts it in place. A PreparedSave dropped uncommitted leaves the
+// old file and nothing behind. writeFileAtomically is prepareSave with `flushEach` and
+// commit().
 class PreparedSave {
 public:
     struct State;  // per system
@@ -102,19 +102,35 @@ public:
     FileOrigin commit();
 
 private:
-    friend void flushNewContents(const std::vector<PreparedSave>& saves);
-    friend void flushNewNames(const std::vector<PreparedSave>& saves);
-
-// Lets the process open as many files as the system allows it; returns how many that is,
-// less a margin for what else it opens.
-std::size_t raiseOpenFileLimit();
+    friend class SaveBatch;
     std::unique_ptr<State> state_;
 };
 
 PreparedSave prepareSave(const std::filesystem::path& path, const std::function<void(ByteSink&)>& produce,
                          const SaveOptions& options, bool flushEach);
-void flushNewContents(const std::vector<PreparedSave>& saves);
-void flushNewNames(const std::vector<PreparedSave>& saves);
+
+// Saves of many files that share their waits for the disk. Each save added is flushed and
+// then put in place on threads of the batch's own, while the caller prepares the next one,
+// so that the flushes overlap each other and the writing; finish() waits for them all, then
+// flushes each folder once, making the new names last. A file is put in place only once its
+// own new bytes are on disk, so a crash at any moment leaves each file old or new.
+class SaveBatch {
+public:
+    SaveBatch();
+    SaveBatch(const SaveBatch&) = delete;
+    SaveBatch& operator=(const SaveBatch&) = delete;
+    ~SaveBatch();  // finishes the saves added
+
+    // Hands a save over, from any thread; returns its position in what finish() returns.
+    std::size_t add(PreparedSave save);
+    // Once every add() has returned, waits for every save added; returns how each ended, in the order added: null when
+    // saved, else its failure (FileError, std::bad_alloc), its file then left as it was.
+    std::vector<std::exception_ptr> finish();
+
+private:
+    struct Work;  // per system
+    std::unique_ptr<Work> work_;
+};
 
 // Lets the process open as many files as the system allows it; returns how many that is,
 // less a margin for what else it opens.

@@ -100,31 +100,40 @@ TEST(FileIo, FailingProducerLeavesTheOldFileAndNoStrayFile) {
 }
 
 #ifndef _WIN32
-// Saves of many files share their flushes: until a prepared save is committed the old file
-// stays, whatever the save is (a new file, a replaced one, one written in place). Windows
-// saves each file whole when it is prepared.
-TEST(FileIo, PreparedSavesChangeNothingUntilCommitted) {
+// Saves of many files share their flushes: until a prepared save is put in place by its
+// batch the old file stays, whatever the save is (a new file, a replaced one, one written
+// in place); in the batch, one failure leaves the other saves whole. Windows saves each
+// file whole when it is prepared.
+TEST(FileIo, PreparedSavesChangeNothingUntilTheirBatchPutsThemInPlace) {
     test::TempFolder folder;
     test::writeBytes(folder / "replaced.txt", "old");
     test::writeBytes(folder / "linked.txt", "old");
     fs::create_hard_link(folder / "linked.txt", folder / "second.txt");
-    const std::vector<std::string> names = {"new.txt", "replaced.txt", "linked.txt"};
-    for (const bool commit : {false, true}) {
+    const std::vector<std::string> names = {"new.txt", "replaced.txt", "linked.txt", "made meanwhile.txt"};
+    for (const bool batched : {false, true}) {
         std::vector<PreparedSave> saves;
         for (const std::string& name : names)
             saves.push_back(prepareSave(
                 folder / name, [&](ByteSink& sink) { sink.write(name.data(), name.size()); }, {}, false));
-        flushNewContents(saves);
-        if (commit) {
-            for (PreparedSave& save : saves) save.commit();
-            flushNewNames(saves);
+        // Another program makes a file of the name a save was to make.
+        test::writeBytes(folder / "made meanwhile.txt", "theirs");
+        std::vector<std::exception_ptr> failures;
+        if (batched) {
+            SaveBatch batch;
+            for (PreparedSave& save : saves) batch.add(std::move(save));
+            failures = batch.finish();
+            ASSERT_EQ(failures.size(), names.size());
+            for (std::size_t i = 0; i + 1 < names.size(); ++i) EXPECT_FALSE(failures[i]) << names[i];
+            test::expectFileError([&] { std::rethrow_exception(failures.back()); }, folder / "made meanwhile.txt");
         }
         saves.clear();
-        EXPECT_EQ(test::readBytes(folder / "replaced.txt"), commit ? "replaced.txt" : "old");
-        EXPECT_EQ(fs::exists(folder / "new.txt"), commit);
+        EXPECT_EQ(test::readBytes(folder / "replaced.txt"), batched ? "replaced.txt" : "old");
+        EXPECT_EQ(fs::exists(folder / "new.txt"), batched);
+        EXPECT_EQ(test::readBytes(folder / "made meanwhile.txt"), "theirs");
         // Written in place at once: a second hard link keeps its file, so it is not replaced.
         EXPECT_EQ(test::readBytes(folder / "second.txt"), "linked.txt");
-        EXPECT_EQ(folder.names().size(), commit ? 4u : 3u);
+        EXPECT_EQ(folder.names().size(), batched ? 5u : 4u);
+        fs::remove(folder / "made meanwhile.txt");
     }
 }
 #endif

@@ -11,8 +11,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <thread>
 #include <cerrno>
 #include <climits>
@@ -630,50 +632,88 @@ FileOrigin PreparedSave::commit() {
         throwFileError("save", save.target, "another program made the file meanwhile");
     FileOrigin saved(originOf(save.file->fd(), save.folder, save.name, save.target));
     save.file.reset();
+    save.old = FileDescriptor(-1);  // replaced: its lock has done its work
     return saved;
 }
 
-void flushNewContents(const std::vector<PreparedSave>& saves) {
-    // Each file's own bytes only, not the whole file system's (others may be writing much):
-    // the flushes are issued together from a few threads, so that the file system commits
-    // them in a few journal writes rather than one after another.
-    std::vector<int> files;
-    for (const PreparedSave& save : saves)
-        if (save.state_->file) files.push_back(save.state_->file->fd());
-    std::atomic<std::size_t> next{0};
-    std::vector<int> failures(files.size(), 0);
-    auto flushSome = [&] {
-        for (std::size_t i; (i = next++) < files.size();)
-            if (::fdatasync(files[i]) != 0) failures[i] = errno;
-    };
-    {
-        std::vector<std::jthread> flushers;
-        const std::size_t count = std::min<std::size_t>(files.size(), 32);
-        try {
-            for (std::size_t i = 1; i < count; ++i) flushers.emplace_back(flushSome);
-        } catch (const std::system_error&) {
-            // Fewer threads than asked for: those there are do all the flushes.
+struct SaveBatch::Work {
+    static constexpr std::size_t MostThreads = 32;
+
+    std::mutex mutex;
+    std::condition_variable added;
+    std::deque<PreparedSave> saves;  // a deque: a save stays where it is while more are added
+    std::vector<std::exception_ptr> failures;
+    std::size_t next = 0;  // the first save no thread has taken
+    bool finishing = false;
+    std::vector<std::jthread> threads;  // last: they end before what they use; added under the mutex
+
+    void run() {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            added.wait(lock, [&] { return next < saves.size() || finishing; });
+            if (next == saves.size()) return;
+            const std::size_t index = next++;
+            PreparedSave& taken = saves[index];
+            lock.unlock();
+            std::exception_ptr failure;
+            try {
+                if (taken.state_->file && ::fdatasync(taken.state_->file->fd()) != 0)
+                    throwFileError("flush", taken.state_->target, errno);
+                taken.commit();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            lock.lock();
+            failures[index] = failure;
         }
-        flushSome();
     }
-    for (std::size_t i = 0, k = 0; i < saves.size(); ++i) {
-        if (!saves[i].state_->file) continue;
-        if (failures[k] != 0) throwFileError("flush", saves[i].state_->target, failures[k]);
-        ++k;
+};
+
+SaveBatch::SaveBatch() : work_(std::make_unique<Work>()) {}
+
+SaveBatch::~SaveBatch() { finish(); }
+
+std::size_t SaveBatch::add(PreparedSave save) {
+    Work& work = *work_;
+    const std::lock_guard lock(work.mutex);
+    work.saves.push_back(std::move(save));
+    work.failures.emplace_back();
+    work.added.notify_one();
+    // One save alone is done by finish(), with no thread to start.
+    if (work.saves.size() > 1 && work.threads.size() < Work::MostThreads) {
+        try {
+            work.threads.emplace_back([&work] { work.run(); });
+        } catch (const std::system_error&) {
+            // Those there are do the saves, and finish() helps.
+        }
     }
+    return work.saves.size() - 1;
 }
 
-void flushNewNames(const std::vector<PreparedSave>& saves) {
+std::vector<std::exception_ptr> SaveBatch::finish() {
+    Work& work = *work_;
+    {
+        const std::lock_guard lock(work.mutex);
+        work.finishing = true;
+    }
+    work.added.notify_all();
+    work.run();
+    work.threads.clear();
+    // Each folder once: the new names last.
     std::vector<std::pair<dev_t, ino_t>> flushed;
-    for (const PreparedSave& save : saves) {
+    for (std::size_t i = 0; i < work.saves.size(); ++i) {
         struct stat folder {};
-        const int fd = save.state_->folder.get();
-        if (fd < 0 || ::fstat(fd, &folder) != 0) continue;
+        const int fd = work.saves[i].state_->folder.get();
+        if (work.failures[i] || fd < 0 || ::fstat(fd, &folder) != 0) continue;
         const std::pair key{folder.st_dev, folder.st_ino};
         if (std::find(flushed.begin(), flushed.end(), key) != flushed.end()) continue;
         flushed.push_back(key);
         flushFolder(fd);
     }
+    work.saves.clear();
+    work.next = 0;
+    work.finishing = false;
+    return std::exchange(work.failures, {});
 }
 
 PreparedSave prepareSave(const fs::path& requested, const std::function<void(ByteSink&)>& produce,

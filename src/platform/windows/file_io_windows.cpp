@@ -13,6 +13,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <mutex>
 #include <utility>
 
 namespace norvane::platform {
@@ -419,8 +420,26 @@ PreparedSave prepareSave(const fs::path& path, const std::function<void(ByteSink
     return PreparedSave(std::make_unique<PreparedSave::State>(PreparedSave::State{writeFileAtomically(path, produce, options)}));
 }
 
-void flushNewContents(const std::vector<PreparedSave>&) {}
-void flushNewNames(const std::vector<PreparedSave>&) {}
+// Each save is complete when it is added.
+struct SaveBatch::Work {
+    std::mutex mutex;
+    std::vector<std::exception_ptr> failures;
+};
+
+SaveBatch::SaveBatch() : work_(std::make_unique<Work>()) {}
+SaveBatch::~SaveBatch() = default;
+
+std::size_t SaveBatch::add(PreparedSave save) {
+    save.commit();
+    const std::lock_guard lock(work_->mutex);
+    work_->failures.emplace_back();
+    return work_->failures.size() - 1;
+}
+
+std::vector<std::exception_ptr> SaveBatch::finish() {
+    const std::lock_guard lock(work_->mutex);
+    return std::exchange(work_->failures, {});
+}
 
 // Windows has no small limit of open files a process must raise.
 std::size_t raiseOpenFileLimit() { return 8192; }
