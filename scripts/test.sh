@@ -71,7 +71,8 @@ ctest --test-dir build --output-on-failure -j2 --test-output-size-passed 1000000
   --output-junit "$PWD/$native_report" || true
 
 # A build of its own with a sanitizer (NORVANE_SANITIZE) for each, with only the test
-# programs it runs: folder, sanitizer, target to build, then what selects ctest's tests.
+# programs it runs: folder, sanitizer, targets to build (one word, split at commas), then
+# what selects ctest's tests.
 sanitized() {
   local folder=$1 sanitizer=$2 target=$3 started=$SECONDS
   shift 3
@@ -82,12 +83,13 @@ sanitized() {
   rm -f "$folder/test-report.xml"
   echo "== $sanitizer sanitizer: building $target in $folder"
   "${configure[@]}" >"$folder/configure.log" 2>&1 || { cat "$folder/configure.log"; return; }
-  cmake --build "$folder" -j2 --target "$target" || return
+  cmake --build "$folder" -j2 --target ${target//,/ } || return
   ctest --test-dir "$folder" --output-on-failure -j2 --output-junit "$PWD/$folder/test-report.xml" "$@" || true
   echo "== $sanitizer sanitizer: built and ran in $((SECONDS - started)) s"
 }
 sanitized build-asan address norvane_unit_tests -L '^unit$'
-sanitized build-tsan thread norvane_main_tests -R '^norvane_main_tests$'
+sanitized build-tsan thread norvane_main_tests,norvane_engine_tests,norvane_platform_tests \
+  -R '^norvane_(main|engine|platform)_tests$'
 
 echo
 if [ "$windows_status" -eq 77 ]; then
@@ -98,7 +100,7 @@ else
 fi
 count_report "$native_report" "tests of this system's build"
 count_report build-asan/test-report.xml "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-count_report build-tsan/test-report.xml "window tests under ThreadSanitizer"
+count_report build-tsan/test-report.xml "window, engine and file tests under ThreadSanitizer"
 summary="tests: $passed passed, $failed failed"
 [ "$skipped" -eq 0 ] || summary+=", $skipped skipped"
 echo "$summary"

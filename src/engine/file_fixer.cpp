@@ -22,11 +22,11 @@ class GroupFixer {
 public:
     GroupFixer(const std::vector<std::filesystem::path>& paths, std::size_t first, std::size_t end,
                std::map<Key, std::filesystem::path>& fixedBefore)
-        : paths_(paths), first_(first), end_(end), fixedBefore_(fixedBefore), outcomes_(end - first),
+        : paths_(paths), first_(first), fixedBefore_(fixedBefore), outcomes_(end - first), unread_(end - first),
           firstName_(end - first) {}
 
     std::vector<FixOutcome> run() {
-        const std::size_t threads = std::min<std::size_t>({std::thread::hardware_concurrency(), 4, end_ - first_});
+        const std::size_t threads = std::min<std::size_t>({std::thread::hardware_concurrency(), 4, outcomes_.size()});
         {
             std::vector<std::jthread> helpers;
             try {
@@ -36,11 +36,73 @@ public:
             }
             fixSome();
         }
+        finishSaves();
+        // A file read while this program wrote it in place by another of its names could not
+        // be read whole: it is read again now that the writes are done. So is one another
+        // program changed meanwhile, once.
+        for (std::size_t index = 0; index < outcomes_.size(); ++index)
+            if (unread_[index]) fix(index);
+        finishSaves();
+        shareOutcomesAmongNames();
+        return std::move(outcomes_);
+    }
+
+private:
+    void fixSome() {
+        for (std::size_t index; (index = next_++) < outcomes_.size();) fix(index);
+    }
+
+    void fix(std::size_t index) {
+        FixOutcome& outcome = outcomes_[index];
+        outcome = {};
+        unread_[index] = false;
+        std::optional<Document> document;
+        try {
+            document.emplace(loadDocument(paths_[first_ + index]));
+        } catch (...) {
+            outcome.failure = std::current_exception();
+            unread_[index] = true;
+            return;
+        }
+        if (!comesFirst(index, document->origin().key())) return;
+        try {
+            const std::size_t lineFeeds = bareLineFeedCount(*document);
+            // A file with nothing to fix is not written: it keeps its times.
+            if (lineFeeds > 0 || !endsWithCrLf(*document)) {
+                const std::size_t position =
+                    batch_.add(prepareSaveOver(*document, document->origin(), LineEnds::BareLineFeedsFixed));
+                const std::lock_guard lock(mutex_);
+                saved_.emplace_back(position, index);
+            }
+            outcome.fixed = FixOutcome::Fixed{lineFeeds, std::nullopt};
+        } catch (...) {
+            outcome.failure = std::current_exception();
+        }
+    }
+
+    // Looks the file read for `index` up by its identity; true when no other name of it
+    // came before, so that this one fixes it.
+    bool comesFirst(std::size_t index, const Key& key) {
+        const std::lock_guard lock(mutex_);
+        if (const auto earlier = fixedBefore_.find(key); earlier != fixedBefore_.end()) {
+            outcomes_[index].fixed = FixOutcome::Fixed{0, earlier->second};
+            return false;
+        }
+        const auto [first, isFirst] = firstByKey_.emplace(key, index);
+        if (!isFirst) firstName_[index] = first->second;
+        return isFirst;
+    }
+
+    void finishSaves() {
         const std::vector<std::exception_ptr> failures = batch_.finish();
         for (const auto& [position, index] : saved_)
             if (failures[position]) outcomes_[index] = {std::nullopt, failures[position]};
-        // Names of one file: whichever of them a thread came to first fixed it, and the first
-        // given is reported to have; the others are the same file, sharing its outcome.
+        saved_.clear();
+    }
+
+    // Names of one file: whichever of them a thread came to first fixed it, and the first
+    // given is reported to have; the others are the same file, sharing its outcome.
+    void shareOutcomesAmongNames() {
         std::map<std::size_t, std::size_t> shownFor;  // by the name that fixed the file
         for (std::size_t i = 0; i < outcomes_.size(); ++i) {
             if (!firstName_[i]) continue;
@@ -63,56 +125,13 @@ public:
             const std::size_t index = shown == shownFor.end() ? fixer : shown->second;
             if (!outcomes_[index].failure) fixedBefore_.emplace(key, paths_[first_ + index]);
         }
-        return std::move(outcomes_);
-    }
-
-private:
-    void fixSome() {
-        for (std::size_t index; (index = next_++) < outcomes_.size();) fix(index);
-    }
-
-    void fix(std::size_t index) {
-        FixOutcome& outcome = outcomes_[index];
-        std::optional<Document> document;
-        try {
-            document.emplace(loadDocument(paths_[first_ + index]));
-        } catch (...) {
-            outcome.failure = std::current_exception();
-        }
-        if (!comesFirst(index, document ? std::optional(document->origin().key()) : std::nullopt)) return;
-        try {
-            const std::size_t lineFeeds = bareLineFeedCount(*document);
-            // A file with nothing to fix is not written: it keeps its times.
-            if (lineFeeds > 0 || !endsWithCrLf(*document)) {
-                const std::size_t position =
-                    batch_.add(prepareSaveOver(*document, document->origin(), LineEnds::BareLineFeedsFixed));
-                const std::lock_guard lock(mutex_);
-                saved_.emplace_back(position, index);
-            }
-            outcome.fixed = FixOutcome::Fixed{lineFeeds, std::nullopt};
-        } catch (...) {
-            outcome.failure = std::current_exception();
-        }
-    }
-
-    // Looks the file read for `index` up by `key`; true when no other name of it came
-    // before, so that this one fixes it.
-    bool comesFirst(std::size_t index, const std::optional<Key>& key) {
-        if (!key) return false;
-        const std::lock_guard lock(mutex_);
-        if (const auto earlier = fixedBefore_.find(*key); earlier != fixedBefore_.end()) {
-            outcomes_[index].fixed = FixOutcome::Fixed{0, earlier->second};
-            return false;
-        }
-        const auto [first, isFirst] = firstByKey_.emplace(*key, index);
-        if (!isFirst) firstName_[index] = first->second;
-        return isFirst;
     }
 
     const std::vector<std::filesystem::path>& paths_;
-    const std::size_t first_, end_;
+    const std::size_t first_;
     std::map<Key, std::filesystem::path>& fixedBefore_;  // by earlier groups
     std::vector<FixOutcome> outcomes_;
+    std::vector<char> unread_;  // whether the file could not be read
     std::vector<std::optional<std::size_t>> firstName_;  // of a second name of a file
     platform::SaveBatch batch_;
     std::atomic<std::size_t> next_{0};

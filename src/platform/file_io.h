@@ -109,11 +109,13 @@ private:
 PreparedSave prepareSave(const std::filesystem::path& path, const std::function<void(ByteSink&)>& produce,
                          const SaveOptions& options, bool flushEach);
 
-// Saves of many files that share their waits for the disk. Each save added is flushed and
-// then put in place on threads of the batch's own, while the caller prepares the next one,
-// so that the flushes overlap each other and the writing; finish() waits for them all, then
-// flushes each folder once, making the new names last. A file is put in place only once its
-// own new bytes are on disk, so a crash at any moment leaves each file old or new.
+// Saves of many files that share their waits for the disk. Each save added has its new
+// bytes flushed at once, on threads of the batch's own, while the caller prepares the next
+// one, so that the flushes overlap each other and the writing. finish() waits for them,
+// then puts each file in place, then flushes each folder once, making the new names last.
+// A file is put in place only once its own new bytes are on disk, so a crash at any moment
+// leaves each file old or new; and none is put in place before all are prepared, so that
+// whoever prepares them reads each file as it was.
 class SaveBatch {
 public:
     SaveBatch();

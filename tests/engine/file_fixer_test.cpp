@@ -44,7 +44,8 @@ TEST(FileFixer, EveryNameOfAFileAfterTheFirstGivenSharesItsOutcome) {
         EXPECT_EQ(index, outcomes.size());
         outcomes.push_back(shown(outcome));
     });
-    EXPECT_EQ(outcomes, expected);
+    ASSERT_EQ(outcomes.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(outcomes[i], expected[i]) << paths[i];
     EXPECT_EQ(test::readBytes(folder / "file 0"), "a\r\nb\r\n");
     EXPECT_EQ(test::readBytes(folder / "file 9"), "a\nb\n");
 }

@@ -45,15 +45,13 @@ void refuseAllButRegularFiles(const struct stat& info, const std::string& action
     if (!S_ISREG(info.st_mode)) throwFileError(action, path, "not a regular file");
 }
 
-// Opens an existing regular file with `access` (O_RDONLY or O_RDWR) and fills `info`.
-// Anything else is refused before it is opened: a FIFO would wait for a writer and a
-// device may act on being opened. O_NONBLOCK covers a file swapped for a FIFO in between;
-// on the regular file it is, it changes nothing (reads and writes of regular files block
-// for the disk whatever it says), so it stays.
-FileDescriptor openRegularFile(int folder, const char* name, int access, struct stat& info,
-                               const std::string& action, const fs::path& path) {
-    if (::fstatat(folder, name, &info, 0) != 0) throwFileError(action, path, errno);
-    refuseAllButRegularFiles(info, action, path);
+// Opens `name`, which was just found in `folder` to be a regular file, with `access` (O_RDONLY
+// or O_RDWR), and fills `info` from the file opened, refusing it unless it is still a
+// regular file. O_NONBLOCK covers a file swapped for a FIFO in between; on the regular
+// file it is, it changes nothing (reads and writes of regular files block for the disk
+// whatever it says), so it stays.
+FileDescriptor openFoundRegularFile(int folder, const char* name, int access, struct stat& info,
+                                    const std::string& action, const fs::path& path) {
     FileDescriptor fd(::openat(folder, name, access | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0) throwFileError(action, path, errno);
     if (::fstat(fd.get(), &info) != 0) throwFileError(action, path, errno);
@@ -61,11 +59,24 @@ FileDescriptor openRegularFile(int folder, const char* name, int access, struct 
     return fd;
 }
 
-fs::path resolveLinks(fs::path path) {
+// Anything but a regular file is refused before it is opened: a FIFO would wait for a
+// writer and a device may act on being opened.
+FileDescriptor openRegularFile(int folder, const char* name, int access, struct stat& info,
+                               const std::string& action, const fs::path& path) {
+    if (::fstatat(folder, name, &info, 0) != 0) throwFileError(action, path, errno);
+    refuseAllButRegularFiles(info, action, path);
+    return openFoundRegularFile(folder, name, access, info, action, path);
+}
+
+fs::path resolveLinks(fs::path path, struct stat* found) {
     constexpr int MaxLinks = 40;
     for (int depth = 0; depth < MaxLinks; ++depth) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            if (found) *found = info;  // all zero where nothing is found
+            return path;
+        }
         std::error_code error;
-        if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
         fs::path target = fs::read_symlink(path, error);
         if (error) throwFileError("follow the link", path, error.value());
         path = target.is_absolute() ? target : path.parent_path() / target;
@@ -138,6 +149,15 @@ void writeAll(int fd, const char* data, std::size_t size, const fs::path& path) 
     }
 }
 
+// Flushes a file's bytes, and what it takes to read them back, to disk.
+void flushFile(int fd, const fs::path& path) {
+#if defined(__APPLE__)
+    if (::fsync(fd) != 0) throwFileError("flush", path, errno);
+#else
+    if (::fdatasync(fd) != 0) throwFileError("flush", path, errno);
+#endif
+}
+
 // Writes a file from its current offset on. Collects the bytes in an aligned block and
 // writes whole blocks straight to the disk, bypassing the page cache where the file system
 // allows it: for large files that is several times faster than buffered writing, which
@@ -188,20 +208,14 @@ public:
         }
     }
 
-    // Writes what is left (a partial block, so without direct I/O), ends the file behind
-    // the last byte written (a file written over keeps nothing of a longer old text) and
-    // flushes it to disk.
-    void finish(bool flush = true) {
+    // Writes what is left (a partial block, so without direct I/O) and, unless `flush` is
+    // false, flushes the file to disk; returns the bytes written in all.
+    std::size_t finish(bool flush) {
         stopDirect();
         writeAll(fd_, block_.data(), used_, path_);
         used_ = 0;
-        if (::ftruncate(fd_, static_cast<off_t>(total_)) != 0) throwFileError("write", path_, errno);
-        if (!flush) return;
-#if defined(__APPLE__)
-        if (::fsync(fd_) != 0) throwFileError("flush", path_, errno);
-#else
-        if (::fdatasync(fd_) != 0) throwFileError("flush", path_, errno);
-#endif
+        if (flush) flushFile(fd_, path_);
+        return total_;
     }
 
 private:
@@ -243,10 +257,9 @@ private:
 
 // Refuses a file without write permission. Its permission bits decide even for a user the
 // system lets write anyway (root), as the read-only attribute does on Windows: replacing
-// the file would go round them.
-void refuseReadOnly(int folder, const char* name, const struct stat& info, const fs::path& target) {
+// the file would go round them. Opening it for writing then refuses what else forbids it.
+void refuseReadOnly(const struct stat& info, const fs::path& target) {
     if ((info.st_mode & 0222) == 0) throwFileError("save", target, "the file is read-only");
-    if (::faccessat(folder, name, W_OK, AT_EACCESS) != 0) throwFileError("save", target, errno);
 }
 
 // Copies every extended attribute of one file to another; ACLs are such attributes.
@@ -402,11 +415,13 @@ private:
     fs::path target_;
 };
 
-void writeInto(int fd, const std::function<void(ByteSink&)>& produce, const fs::path& target, std::size_t sizeHint,
-               bool flush = true) {
+// Writes what `produce` makes into `fd` from its current offset, and flushes it unless
+// `flush` is false; returns the bytes written.
+std::size_t writeInto(int fd, const std::function<void(ByteSink&)>& produce, const fs::path& target,
+                      std::size_t sizeHint, bool flush) {
     FileSink sink(fd, target, sizeHint);
     produce(sink);
-    sink.finish(flush);
+    return sink.finish(flush);
 }
 
 // Copies `from` as it is now into `to`, both from their start; returns the bytes copied.
@@ -533,7 +548,10 @@ void writeInPlace(int fd, const struct stat& info, int folder, const std::string
     if (!sameFileUnchanged(now, info)) throw changedSinceRead(target, "another program changed the file");
     try {
         if (::lseek(fd, 0, SEEK_SET) != 0) throwFileError("save", target, errno);
-        writeInto(fd, produce, target, options.sizeHint);
+        const std::size_t written = writeInto(fd, produce, target, options.sizeHint, false);
+        // Nothing of a longer old text stays behind the new end.
+        if (::ftruncate(fd, static_cast<off_t>(written)) != 0) throwFileError("write", target, errno);
+        flushFile(fd, target);
     } catch (...) {
         backup.putBack(fd);
         throw;
@@ -625,14 +643,23 @@ PreparedSave::PreparedSave(PreparedSave&&) noexcept = default;
 PreparedSave& PreparedSave::operator=(PreparedSave&&) noexcept = default;
 PreparedSave::~PreparedSave() = default;
 
+namespace {
+
+// Gives the new file of a save its name, in place of the file it replaces.
+void putInPlace(PreparedSave::State& save) {
+    if (!save.file->name(save.name.c_str(), save.replacing, save.flushEach))
+        throwFileError("save", save.target, "another program made the file meanwhile");
+    save.old = FileDescriptor(-1);  // replaced: its lock has done its work
+}
+
+}  // namespace
+
 FileOrigin PreparedSave::commit() {
     State& save = *state_;
     if (!save.file) return save.done;
-    if (!save.file->name(save.name.c_str(), save.replacing, save.flushEach))
-        throwFileError("save", save.target, "another program made the file meanwhile");
+    putInPlace(save);
     FileOrigin saved(originOf(save.file->fd(), save.folder, save.name, save.target));
     save.file.reset();
-    save.old = FileDescriptor(-1);  // replaced: its lock has done its work
     return saved;
 }
 
@@ -657,9 +684,7 @@ struct SaveBatch::Work {
             lock.unlock();
             std::exception_ptr failure;
             try {
-                if (taken.state_->file && ::fdatasync(taken.state_->file->fd()) != 0)
-                    throwFileError("flush", taken.state_->target, errno);
-                taken.commit();
+                if (const PreparedSave::State& save = *taken.state_; save.file) flushFile(save.file->fd(), save.target);
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -699,6 +724,16 @@ std::vector<std::exception_ptr> SaveBatch::finish() {
     work.added.notify_all();
     work.run();
     work.threads.clear();
+    for (std::size_t i = 0; i < work.saves.size(); ++i) {
+        PreparedSave::State& save = *work.saves[i].state_;
+        if (work.failures[i] || !save.file) continue;
+        try {
+            putInPlace(save);
+            save.file.reset();
+        } catch (...) {
+            work.failures[i] = std::current_exception();
+        }
+    }
     // Each folder once: the new names last.
     std::vector<std::pair<dev_t, ino_t>> flushed;
     for (std::size_t i = 0; i < work.saves.size(); ++i) {
@@ -749,8 +784,8 @@ PreparedSave prepareSave(const fs::path& requested, const std::function<void(Byt
         if (over && S_ISLNK(info.st_mode))
             throw changedSinceRead(target, "another program put a symbolic link in the file's place");
         refuseAllButRegularFiles(info, "save", target);
-        refuseReadOnly(folder.get(), name.c_str(), info, target);
-        FileDescriptor old = openRegularFile(folder.get(), name.c_str(), O_RDWR | O_NOFOLLOW, info, "save", target);
+        refuseReadOnly(info, target);
+        FileDescriptor old = openFoundRegularFile(folder.get(), name.c_str(), O_RDWR | O_NOFOLLOW, info, "save", target);
         lockForSaving(old.get(), options, target);
 
         // While the lock was awaited, the save that held it may have put a new file in place.

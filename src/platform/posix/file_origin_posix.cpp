@@ -85,12 +85,14 @@ std::shared_ptr<FileOrigin::State> originOf(FileDescriptor folder, const std::st
 
 std::shared_ptr<FileOrigin::State> openOrigin(const fs::path& path, int access, FileDescriptor& fd,
                                               const std::string& action) {
-    const fs::path target = resolveLinks(path);
+    struct stat info {};
+    const fs::path target = resolveLinks(path, &info);
     const std::string name = target.filename().string();
     if (name.empty() || name == "." || name == "..") throwFileError(action, path, EISDIR);
     FileDescriptor folder = openFolderOf(target, action);
-    struct stat info {};
-    fd = openRegularFile(folder.get(), name.c_str(), access | O_NOFOLLOW, info, action, path);
+    fd = S_ISREG(info.st_mode)
+             ? openFoundRegularFile(folder.get(), name.c_str(), access | O_NOFOLLOW, info, action, path)
+             : openRegularFile(folder.get(), name.c_str(), access | O_NOFOLLOW, info, action, path);
     return originOf(std::move(folder), name, path, info);
 }
 

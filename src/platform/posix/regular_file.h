@@ -59,7 +59,12 @@ FileDescriptor openRegularFile(int folder, const char* name, int access, struct 
 // Follows a chain of symbolic links to the file they name; the links themselves stay as
 // they are. The final name need not exist. Paths are never collapsed by their text:
 // `link/..` is the parent of the folder the link names, as the system resolves it.
-std::filesystem::path resolveLinks(std::filesystem::path path);
+// `found`, where given, gets what the final name is (all zero if nothing).
+std::filesystem::path resolveLinks(std::filesystem::path path, struct stat* found = nullptr);
+
+// openRegularFile for a name just found to be a regular file: it is opened at once.
+FileDescriptor openFoundRegularFile(int folder, const char* name, int access, struct stat& info,
+                                    const std::string& action, const std::filesystem::path& path);
 
 // The folder that holds `target`, opened as the system resolves it, for *at() calls.
 FileDescriptor openFolderOf(const std::filesystem::path& target, const std::string& action);
