@@ -100,40 +100,60 @@ TEST(FileIo, FailingProducerLeavesTheOldFileAndNoStrayFile) {
 }
 
 #ifndef _WIN32
-// Saves of many files share their flushes: until a prepared save is put in place by its
-// batch the old file stays, whatever the save is (a new file, a replaced one, one written
-// in place); in the batch, one failure leaves the other saves whole. Windows saves each
-// file whole when it is prepared.
-TEST(FileIo, PreparedSavesChangeNothingUntilTheirBatchPutsThemInPlace) {
-    test::TempFolder folder;
-    test::writeBytes(folder / "replaced.txt", "old");
-    test::writeBytes(folder / "linked.txt", "old");
-    fs::create_hard_link(folder / "linked.txt", folder / "second.txt");
+// Saves of many files share their flushes: until its batch finishes, no prepared save is
+// put in place, whatever the save is (a new file, a replaced one), even when the program
+// is killed while the flushes run; one written in place (a second hard link keeps its
+// file) is whole when prepared. In the batch, one failure leaves the other saves whole.
+// Windows saves each file whole when it is prepared.
+TEST(FileIo, PreparedSavesChangeNothingUntilTheirBatchFinishes) {
+    enum class End { Dropped, KilledBeforeFinishing, Finished };
     const std::vector<std::string> names = {"new.txt", "replaced.txt", "linked.txt", "made meanwhile.txt"};
-    for (const bool batched : {false, true}) {
-        std::vector<PreparedSave> saves;
-        for (const std::string& name : names)
-            saves.push_back(prepareSave(
-                folder / name, [&](ByteSink& sink) { sink.write(name.data(), name.size()); }, {}, false));
-        // Another program makes a file of the name a save was to make.
-        test::writeBytes(folder / "made meanwhile.txt", "theirs");
-        std::vector<std::exception_ptr> failures;
-        if (batched) {
+    for (const End end : {End::Dropped, End::KilledBeforeFinishing, End::Finished}) {
+        SCOPED_TRACE(static_cast<int>(end));
+        test::TempFolder folder;
+        test::writeBytes(folder / "replaced.txt", "old");
+        test::writeBytes(folder / "linked.txt", "old");
+        fs::create_hard_link(folder / "linked.txt", folder / "second.txt");
+        auto prepareAll = [&] {
+            std::vector<PreparedSave> saves;
+            for (const std::string& name : names)
+                saves.push_back(prepareSave(
+                    folder / name, [&](ByteSink& sink) { sink.write(name.data(), name.size()); }, {}, false));
+            return saves;
+        };
+        if (end == End::KilledBeforeFinishing) {
+            EXPECT_EQ(test::runInChild([&]() -> std::string {
+                          SaveBatch batch;
+                          for (PreparedSave& save : prepareAll()) batch.add(std::move(save));
+                          ::raise(SIGKILL);
+                          return "not killed";
+                      }),
+                      "signal " + std::to_string(SIGKILL));
+        } else {
+            std::vector<PreparedSave> saves = prepareAll();
+            // Another program makes a file of the name a save was to make.
+            test::writeBytes(folder / "made meanwhile.txt", "theirs");
             SaveBatch batch;
-            for (PreparedSave& save : saves) batch.add(std::move(save));
-            failures = batch.finish();
-            ASSERT_EQ(failures.size(), names.size());
-            for (std::size_t i = 0; i + 1 < names.size(); ++i) EXPECT_FALSE(failures[i]) << names[i];
-            test::expectFileError([&] { std::rethrow_exception(failures.back()); }, folder / "made meanwhile.txt");
+            if (end == End::Finished)
+                for (PreparedSave& save : saves) batch.add(std::move(save));
+            // Nothing is put in place while the flushes run.
+            EXPECT_EQ(test::readBytes(folder / "replaced.txt"), "old");
+            EXPECT_FALSE(fs::exists(folder / "new.txt"));
+            const std::vector<std::exception_ptr> failures = batch.finish();
+            saves.clear();
+            if (end == End::Finished) {
+                ASSERT_EQ(failures.size(), names.size());
+                for (std::size_t i = 0; i + 1 < names.size(); ++i) EXPECT_FALSE(failures[i]) << names[i];
+                test::expectFileError([&] { std::rethrow_exception(failures.back()); }, folder / "made meanwhile.txt");
+            }
+            EXPECT_EQ(test::readBytes(folder / "made meanwhile.txt"), "theirs");
+            fs::remove(folder / "made meanwhile.txt");
         }
-        saves.clear();
-        EXPECT_EQ(test::readBytes(folder / "replaced.txt"), batched ? "replaced.txt" : "old");
-        EXPECT_EQ(fs::exists(folder / "new.txt"), batched);
-        EXPECT_EQ(test::readBytes(folder / "made meanwhile.txt"), "theirs");
-        // Written in place at once: a second hard link keeps its file, so it is not replaced.
+        EXPECT_EQ(test::readBytes(folder / "replaced.txt"), end == End::Finished ? "replaced.txt" : "old");
+        EXPECT_EQ(fs::exists(folder / "new.txt"), end == End::Finished);
+        // Written in place when prepared.
         EXPECT_EQ(test::readBytes(folder / "second.txt"), "linked.txt");
-        EXPECT_EQ(folder.names().size(), batched ? 5u : 4u);
-        fs::remove(folder / "made meanwhile.txt");
+        EXPECT_EQ(folder.names().size(), end == End::Finished ? 4u : 3u);
     }
 }
 #endif
