@@ -26,7 +26,11 @@ public:
           firstName_(end - first) {}
 
     std::vector<FixOutcome> run() {
-        const std::size_t threads = std::min<std::size_t>({std::thread::hardware_concurrency(), 4, outcomes_.size()});
+        // Fixing small files is mostly the system's work on one folder: a few threads use the
+        // cores there are; more would wait on each other.
+        constexpr std::size_t MostThreads = 4;
+        const std::size_t threads =
+            std::min<std::size_t>({std::thread::hardware_concurrency(), MostThreads, outcomes_.size()});
         {
             std::vector<std::jthread> helpers;
             try {
