@@ -26,11 +26,7 @@ public:
           firstName_(end - first) {}
 
     std::vector<FixOutcome> run() {
-        // Fixing small files is mostly the system's work on one folder: a few threads use the
-        // cores there are; more would wait on each other.
-        constexpr std::size_t MostThreads = 4;
-        const std::size_t threads =
-            std::min<std::size_t>({std::thread::hardware_concurrency(), MostThreads, outcomes_.size()});
+        const std::size_t threads = std::min(platform::savesToPrepareAtOnce(), outcomes_.size());
         {
             std::vector<std::jthread> helpers;
             try {

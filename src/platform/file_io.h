@@ -134,6 +134,9 @@ private:
     std::unique_ptr<Work> work_;
 };
 
+// How many threads may read and prepare the saves of one SaveBatch at once.
+std::size_t savesToPrepareAtOnce();
+
 // Lets the process open as many files as the system allows it; returns how many that is,
 // less a margin for what else it opens.
 std::size_t raiseOpenFileLimit();

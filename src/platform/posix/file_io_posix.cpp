@@ -822,6 +822,13 @@ PreparedSave prepareSave(const fs::path& requested, const std::function<void(Byt
     }
 }
 
+std::size_t savesToPrepareAtOnce() {
+    // Saving small files is mostly the system's work on one folder: a few threads use the
+    // cores there are; more would wait on each other.
+    constexpr std::size_t MostThreads = 4;
+    return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, MostThreads);
+}
+
 std::size_t raiseOpenFileLimit() {
     constexpr std::size_t Margin = 64;
     rlimit limit{};

@@ -441,6 +441,10 @@ std::vector<std::exception_ptr> SaveBatch::finish() {
     return std::exchange(work_->failures, {});
 }
 
+// One: a file one thread has open to read it cannot be replaced by another, and each save
+// is complete when prepared, so there is no wait to share.
+std::size_t savesToPrepareAtOnce() { return 1; }
+
 // Windows has no small limit of open files a process must raise.
 std::size_t raiseOpenFileLimit() { return 8192; }
 
