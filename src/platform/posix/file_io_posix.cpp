@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -724,15 +725,29 @@ std::vector<std::exception_ptr> SaveBatch::finish() {
     work.added.notify_all();
     work.run();
     work.threads.clear();
-    for (std::size_t i = 0; i < work.saves.size(); ++i) {
-        PreparedSave::State& save = *work.saves[i].state_;
-        if (work.failures[i] || !save.file) continue;
-        try {
-            putInPlace(save);
-            save.file.reset();
-        } catch (...) {
-            work.failures[i] = std::current_exception();
+    // Every new file is on disk: each is put in place, by a few threads as they are written.
+    std::atomic<std::size_t> next{0};
+    auto putSomeInPlace = [&] {
+        for (std::size_t i; (i = next++) < work.saves.size();) {
+            PreparedSave::State& save = *work.saves[i].state_;
+            if (work.failures[i] || !save.file) continue;
+            try {
+                putInPlace(save);
+                save.file.reset();
+            } catch (...) {
+                work.failures[i] = std::current_exception();
+            }
         }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        try {
+            for (std::size_t i = 1; i < std::min(savesToPrepareAtOnce(), work.saves.size()); ++i)
+                helpers.emplace_back(putSomeInPlace);
+        } catch (const std::system_error&) {
+            // Fewer threads: those there are do it all.
+        }
+        putSomeInPlace();
     }
     // Each folder once: the new names last.
     std::vector<std::pair<dev_t, ino_t>> flushed;
@@ -823,10 +838,10 @@ PreparedSave prepareSave(const fs::path& requested, const std::function<void(Byt
 }
 
 std::size_t savesToPrepareAtOnce() {
-    // Saving small files is mostly the system's work on one folder: a few threads use the
-    // cores there are; more would wait on each other.
+    // Saving small files is mostly the system's work on one folder, where threads also wait
+    // for each other: twice as many threads as cores keep them busy; more only wait.
     constexpr std::size_t MostThreads = 4;
-    return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, MostThreads);
+    return std::clamp<std::size_t>(2 * std::thread::hardware_concurrency(), 1, MostThreads);
 }
 
 std::size_t raiseOpenFileLimit() {
