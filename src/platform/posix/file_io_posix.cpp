@@ -675,6 +675,7 @@ struct SaveBatch::Work {
     bool finishing = false;
     std::vector<std::jthread> threads;  // last: they end before what they use; added under the mutex
 
+    // Flushes saves as they are added, until finish() is called and none is left.
     void run() {
         std::unique_lock lock(mutex);
         for (;;) {
@@ -725,7 +726,7 @@ std::vector<std::exception_ptr> SaveBatch::finish() {
     work.added.notify_all();
     work.run();
     work.threads.clear();
-    // Every new file is on disk: each is put in place, by a few threads as they are written.
+    // Every new file is on disk: a few threads put them in place.
     std::atomic<std::size_t> next{0};
     auto putSomeInPlace = [&] {
         for (std::size_t i; (i = next++) < work.saves.size();) {
