@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""Writes the text pane's table of character widths, src/ui/pane/char_width_table.h, from the
-Unicode Character Database files that Debian's unicode-data package installs in
-/usr/share/unicode. Run it again when that package brings a new version of Unicode, and
-commit the table it writes.
+"""Writes the text pane's table of character widths, char_width_table.h, from the Unicode
+Character Database files that Debian's unicode-data package installs in /usr/share/unicode.
+The build runs it (src/ui/pane/CMakeLists.txt), so the widths follow the Unicode version of
+the system built on.
 
 The rules, as a terminal lays characters out, first that applies:
   - no cell: combining marks (General_Category Mn and Me), which are drawn on the character
@@ -20,7 +20,6 @@ import pathlib
 import re
 import sys
 
-ROOT = pathlib.Path(__file__).resolve().parent.parent
 LAST_CODE_POINT = 0x10FFFF
 
 
@@ -126,7 +125,7 @@ constexpr CharWidthRange CharWidthRanges[] = {{
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--data", type=pathlib.Path, default=pathlib.Path("/usr/share/unicode"))
-    parser.add_argument("--output", type=pathlib.Path, default=ROOT / "src/ui/pane/char_width_table.h")
+    parser.add_argument("--output", type=pathlib.Path, required=True)
     arguments = parser.parse_args()
     for name in ("UnicodeData.txt", "EastAsianWidth.txt", "HangulSyllableType.txt"):
         if not (arguments.data / name).is_file():

@@ -1,5 +1,6 @@
-// Every code point's width in cells against the Unicode data files the system has
-// (Debian's unicode-data package), read now: the table the pane uses must say what they say.
+// Every code point's width in cells against the Unicode data files the build wrote the
+// pane's table from (Debian's unicode-data package), read here on their own: the table and
+// its lookup must say what the files say.
 #include "ui/pane/char_width.h"
 
 #include <gtest/gtest.h>
