@@ -32,7 +32,9 @@ def descendants(node):
 
 
 def by_name(root, role, name):
-    return next((n for n in descendants(root) if n.getRoleName() == role and n.name == name), None)
+    """The first node below `root` with the pyatspi role `role` (a constant: role names
+    differ between AT-SPI versions, "push button" becoming "button") and the name `name`."""
+    return next((n for n in descendants(root) if n.getRole() == role and n.name == name), None)
 
 
 def do(node, action):
@@ -71,7 +73,7 @@ def toggle_show_text(window):
     """Unticks "Show Text" with the box's own action and waits for the window to shrink to its
     button column, then ticks it again and waits for the window's width to come back.
     Returns the widths before and while unticked."""
-    box = wait_for("no Show Text check box", lambda: by_name(window, "check box", "Show Text"))
+    box = wait_for("no Show Text check box", lambda: by_name(window, pyatspi.ROLE_CHECK_BOX, "Show Text"))
     full = width(window)
     do(box, "toggle")
     wait_for("Show Text still ticked", lambda: not box.getState().contains(pyatspi.STATE_CHECKED))

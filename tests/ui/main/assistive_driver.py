@@ -18,11 +18,11 @@ def main():
     file_name = sys.argv[1]
     title = f"Norvane v2.1 - [{file_name}]"
     window = window_titled(title)
-    if window.getRoleName() not in ("frame", "window"):
+    if window.getRole() not in (pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW):
         sys.exit(f"FAIL: the main window's role is {window.getRoleName()!r}, not frame or window")
     print(f"main window: role {window.getRoleName()}")
 
-    pane = wait_for("no editable text named Text", lambda: by_name(window, "text", "Text"))
+    pane = wait_for("no editable text named Text", lambda: by_name(window, pyatspi.ROLE_TEXT, "Text"))
     if pane.queryEditableText() is None:
         sys.exit("FAIL: the pane offers no editable-text interface")
 
@@ -30,7 +30,7 @@ def main():
     print(f"Show Text off: {full} -> {compact} px wide")
     print(f"Show Text on: {width(window)} px wide")
 
-    fix = by_name(window, "push button", "Fix File")
+    fix = by_name(window, pyatspi.ROLE_PUSH_BUTTON, "Fix File")
     if fix is None:
         sys.exit("FAIL: no Fix File button")
     wait_for("Fix File stays disabled", lambda: fix.getState().contains(pyatspi.STATE_ENABLED))
