@@ -131,7 +131,7 @@ private:
     const std::size_t first_;
     std::map<Key, std::filesystem::path>& fixedBefore_;  // by earlier groups
     std::vector<FixOutcome> outcomes_;
-    std::vector<char> unread_;  // whether the file could not be read
+    std::vector<char> unread_;  // whether the file could not be read (char: threads set neighbours at once)
     std::vector<std::optional<std::size_t>> firstName_;  // of a second name of a file
     platform::SaveBatch batch_;
     std::atomic<std::size_t> next_{0};
